@@ -1,0 +1,136 @@
+#include "lists/FileRoutines.h"
+#include "lists/ListFile.h"
+
+#include "tests/support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace kovi {
+namespace {
+
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+using Entries = std::vector<std::string>;
+
+struct SplitCase {
+    const char* name;
+    std::string text;
+    Entries entries;
+};
+
+void PrintTo(const SplitCase& splitCase, std::ostream* out) { *out << splitCase.name; }
+
+class SplitListText : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(SplitListText, GivesEntriesInFileOrder) {
+    EXPECT_EQ(kovi::SplitListText(GetParam().text), GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SplitListText,
+    ::testing::Values(
+        SplitCase{"empty_file", "", {}},
+        SplitCase{"crlf_lines", "640x480\r\n800x600\r\n", {"640x480", "800x600"}},
+        SplitCase{"lf_lines", "640x480\n800x600\n", {"640x480", "800x600"}},
+        SplitCase{"cr_only_lines", "BMP\rGIF\r", {"BMP", "GIF"}},
+        SplitCase{"missing_final_line_end", "BMP\r\nGIF", {"BMP", "GIF"}},
+        SplitCase{"blank_line_inside_file", "a\r\n\r\nb\r\n", {"a", "", "b"}},
+        SplitCase{"only_a_blank_line", "\r\n", {""}},
+        SplitCase{"two_blank_lines", "\r\n\r\n", {"", ""}},
+        SplitCase{"mixed_line_ends", "a\nb\r\nc\rd", {"a", "b", "c", "d"}},
+        SplitCase{"blanks_kept", " 800 x600 \r\n", {" 800 x600 "}},
+        SplitCase{"non_ascii_entry", "/home/zoë/Фото\r\n", {"/home/zoë/Фото"}},
+        SplitCase{"nul_byte_inside_entry", std::string("a\0b\r\n", 5), {std::string("a\0b", 3)}}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ListFile, MissingFileIsAnEmptyList) {
+    TempFolder folder;
+    EXPECT_TRUE(LoadList(folder / "custom.dat").empty());
+}
+
+TEST(ListFile, FolderInPlaceOfTheFileIsAnEmptyList) {
+    TempFolder folder;
+    std::filesystem::create_directory(folder / "exts.dat");
+    EXPECT_TRUE(LoadList(folder / "exts.dat").empty());
+}
+
+TEST(ListFile, AppendCreatesTheFileAndEndsEveryLineWithCrLf) {
+    TempFolder folder;
+    const auto file = folder / "custom.dat";
+    ASSERT_FALSE(AppendEntry(file, "1024x768"));
+    ASSERT_FALSE(AppendEntry(file, "1024x768"));
+    ASSERT_FALSE(AppendEntry(file, "Ärger x"));
+    EXPECT_EQ(ReadBytes(file), "1024x768\r\n1024x768\r\nÄrger x\r\n");
+    EXPECT_EQ(LoadList(file), (Entries{"1024x768", "1024x768", "Ärger x"}));
+}
+
+TEST(ListFile, AppendAfterALastLineWithoutLineEndStartsANewLine) {
+    TempFolder folder;
+    const auto file = folder / "exts.dat";
+    WriteBytes(file, "BMP\n");
+    ASSERT_FALSE(AppendEntry(file, "GIF"));
+    EXPECT_EQ(LoadList(file), (Entries{"BMP", "GIF"}));
+}
+
+TEST(ListFile, RewriteOfAnEmptyListLeavesAnEmptyFile) {
+    TempFolder folder;
+    const auto file = folder / "exflds.dat";
+    WriteBytes(file, "/a\r\n/b\r\n");
+    ASSERT_FALSE(RewriteList(file, {"/b", ""}));
+    EXPECT_EQ(ReadBytes(file), "/b\r\n\r\n");
+    ASSERT_FALSE(RewriteList(file, {}));
+    EXPECT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(std::filesystem::file_size(file), 0u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "exflds.dat.new"));
+}
+
+TEST(ListFile, RewriteThatCannotWriteKeepsTheOldList) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempFolder folder;
+    const auto file = folder / "custom.dat";
+    WriteBytes(file, "640x480\r\n");
+    std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_exec);
+    EXPECT_TRUE(RewriteList(file, {}));
+    EXPECT_EQ(LoadList(file), (Entries{"640x480"}));
+}
+
+TEST(ListFile, DeleteRemovesAReadOnlyFileAndAMissingOneIsNoError) {
+    TempFolder folder;
+    const auto file = folder / "exts.dat";
+    WriteBytes(file, "BMP\r\n");
+    std::filesystem::permissions(file, std::filesystem::perms::owner_read);
+    EXPECT_FALSE(DeleteList(file));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(DeleteList(file));
+}
+
+TEST(FileRoutines, FileExistsForFilesAndFoldersAlike) {
+    TempFolder folder;
+    WriteBytes(folder / "a.jpg", "x");
+    std::filesystem::create_directory(folder / "sub");
+    EXPECT_TRUE(FileExists(folder / "a.jpg"));
+    EXPECT_TRUE(FileExists(folder / "sub"));
+    EXPECT_FALSE(FileExists(folder / "missing.jpg"));
+    EXPECT_FALSE(FileExists(""));
+}
+
+TEST(FileRoutines, ResetFileAttributesOnlyAddsOwnerWrite) {
+    TempFolder folder;
+    const auto file = folder / "script.jpg";
+    WriteBytes(file, "x");
+    ASSERT_EQ(chmod(file.c_str(), 0544), 0);
+    ResetFileAttributes(file);
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0744u);
+    ResetFileAttributes(folder / "missing.jpg"); // no error, nothing created
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing.jpg"));
+}
+
+} // namespace
+} // namespace kovi
