@@ -111,8 +111,9 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
             result.logError = error.message();
     };
 
-    Tell(callbacks.started, targets.size());
     abortRequested = false;
+    // Told after the flag is cleared, so a caller may still ask for a stop from here on.
+    Tell(callbacks.started, targets.size());
     ImagingControl control;
     auto lastPreview = Clock::now() - PreviewInterval;
 
