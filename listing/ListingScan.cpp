@@ -27,6 +27,8 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
     }
 
     abortRequested = false;
+    if (callbacks.started)
+        callbacks.started(targets.size());
     ImagingControl control;
     for (std::size_t index = 0; index < targets.size(); ++index) {
         if (abortRequested) {

@@ -37,6 +37,8 @@ struct ListingResult {
 // All members may be empty; all are called on the thread that runs the scan.
 struct ListingCallbacks {
     std::function<void()> collecting; // "Acquiring target files..."
+    // The scan begins; told after the stop flag is cleared, so a stop may be asked from here.
+    std::function<void(std::size_t count)> started;
     std::function<void(std::size_t index, std::size_t count)> fileStarted;
     std::function<void(const ListingRow& row)> row;
 };
