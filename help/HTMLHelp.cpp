@@ -161,8 +161,8 @@ void HTMLHelp::HHInvokeWhatsThisHelp(WindowHandle callingForm) {
     DefaultWindowProcedure(callingForm, SystemCommandMessage, ContextHelpCommand);
 }
 
-void HTMLHelp::HHDeleteJumpURLSysMenu(WindowHandle HH_hWnd) {
-    DeleteSystemMenuCommand(HH_hWnd, JumpToUrlCommand);
+void HTMLHelp::HHDeleteJumpURLSysMenu(WindowHandle helpWindow) {
+    DeleteSystemMenuCommand(helpWindow, JumpToUrlCommand);
 }
 
 QString HTMLHelp::HHSetHelpFile(std::int16_t intSelHelpFile) const {

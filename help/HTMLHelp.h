@@ -15,7 +15,8 @@ namespace kovi {
 // "HTML Help Class"; the class then carries on.
 class HTMLHelp {
 public:
-    void HHDeleteJumpURLSysMenu(WindowHandle HH_hWnd);
+    // Removes the viewer's "Jump to URL" item from the help window's system menu.
+    void HHDeleteJumpURLSysMenu(WindowHandle helpWindow);
     void HHDisplayTopicURL(WindowHandle callingForm = 0);
     void HHDisplayTopicID(WindowHandle callingForm = 0);
     void HHDisplaySearch(WindowHandle callingForm = 0);
@@ -31,7 +32,9 @@ public:
     void HHCheckRegistry(const QString& fileToCheck);
     // Closes every help window the program opened.
     void HHClose();
+    // A text pop-up at the pointer, owned by the calling form.
     void HHDisplayPopup(WindowHandle callingForm);
+    // Puts the form into "What's This?" mode: the next click asks for help on a control.
     void HHInvokeWhatsThisHelp(WindowHandle callingForm);
     // True when the viewer and the browser component are at least the releases that the
     // two codes stand for.

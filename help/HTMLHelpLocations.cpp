@@ -103,7 +103,9 @@ QString HTMLHelp::RegistryLineData(const RegistryLine& found) {
 bool HTMLHelp::EnsureFileExists(QString& fileToFind) {
     if (!HasFolderPart(fileToFind)) {
         HHCheckRegistry(fileToFind);
-        if (regFileName_.isEmpty())
+        // A listing without a folder (as older versions of this class wrote for bare names)
+        // would leave a path relative to wherever the program was started from.
+        if (regFileName_.isEmpty() || regFilePath_.isEmpty())
             fileToFind = JoinFolder(QString::fromStdString(ProgramFolder().string()), fileToFind);
         else
             fileToFind = JoinFolder(regFilePath_, regFileName_);
@@ -132,7 +134,9 @@ void HTMLHelp::HHCheckRegistry(const QString& fileToCheck) {
     }
     regFileName_ = found.name;
     regFilePath_ = RegistryLineData(found);
-    QString listed = JoinFolder(regFilePath_, regFileName_);
+    // Always with a folder part, so that EnsureFileExists does not come back here.
+    QString listed = regFilePath_.isEmpty() ? QDir::separator() + regFileName_
+                                            : JoinFolder(regFilePath_, regFileName_);
     if (EnsureFileExists(listed))
         regFileExists_ = true;
 }

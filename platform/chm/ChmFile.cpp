@@ -24,9 +24,14 @@ bool IsStoredFile(const QString& path) {
 // A damaged or hostile file may claim any length; no help page comes near this.
 constexpr LONGUINT64 LargestObject = 256ULL << 20;
 
-int CollectName(chmFile*, chmUnitInfo* unit, void* context) {
-    static_cast<QStringList*>(context)->append(QString::fromUtf8(unit->path));
-    return CHM_ENUMERATOR_CONTINUE;
+// Called by chmlib: nothing may be thrown through it.
+int CollectName(chmFile*, chmUnitInfo* unit, void* context) noexcept {
+    try {
+        static_cast<QStringList*>(context)->append(QString::fromUtf8(unit->path));
+        return CHM_ENUMERATOR_CONTINUE;
+    } catch (...) {
+        return CHM_ENUMERATOR_FAILURE;
+    }
 }
 
 std::uint32_t ReadDword(const QByteArray& bytes, qsizetype offset) {

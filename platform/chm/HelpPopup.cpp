@@ -66,6 +66,11 @@ QString HelpPopup::text() const {
     return text_;
 }
 
+void HelpPopup::mousePressEvent(QMouseEvent* event) {
+    QFrame::mousePressEvent(event);
+    close();
+}
+
 void HelpPopup::popUpAt(const QPoint& point) {
     adjustSize();
     QPoint topLeft = point;

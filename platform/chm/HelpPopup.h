@@ -15,8 +15,8 @@ struct HelpPopupStyle {
     QMargins margins{-1, -1, -1, -1};
 };
 
-// A text pop-up at a screen point that closes at the next click or key, like the pop-ups
-// of the original platform's viewer.
+// A text pop-up at a screen point that closes at the next click, inside or outside, or at
+// Escape, like the pop-ups of the original platform's viewer.
 class HelpPopup : public QFrame {
     Q_OBJECT
 public:
@@ -25,6 +25,9 @@ public:
     QString text() const;
     // Shows the pop-up with its top left corner at `point`, moved inside the screen.
     void popUpAt(const QPoint& point);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     QString text_;

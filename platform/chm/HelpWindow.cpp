@@ -47,7 +47,7 @@ HelpWindow::HelpWindow(std::shared_ptr<const HelpBook> book, QString windowName,
     // Like the viewer of the original platform, help windows never keep the program alive.
     setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(book_->title());
-    resize(860, 600);
+    resize(920, 640);
 
     browser_ = new TopicBrowser(book_, this);
     tabs_ = new QTabWidget(this);
@@ -74,7 +74,7 @@ HelpWindow::HelpWindow(std::shared_ptr<const HelpBook> book, QString windowName,
     splitter->addWidget(tabs_);
     splitter->addWidget(browser_);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({260, 600});
+    splitter->setSizes({300, 600});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -84,7 +84,7 @@ HelpWindow::HelpWindow(std::shared_ptr<const HelpBook> book, QString windowName,
 }
 
 QWidget* HelpWindow::makeContentsTab() {
-    contents_ = new QTreeWidget;
+    contents_ = new QTreeWidget(this);
     contents_->setHeaderHidden(true);
     addContents(book_->contents(), contents_->invisibleRootItem());
     contents_->expandToDepth(0);
@@ -113,7 +113,7 @@ void HelpWindow::addContents(const std::vector<SiteMapEntry>& entries, QTreeWidg
 }
 
 QWidget* HelpWindow::makeIndexTab() {
-    auto* page = new QWidget;
+    auto* page = new QWidget(this);
     keywordEdit_ = new QLineEdit(page);
     keywords_ = new QListWidget(page);
     keywordTopics_ = new QListWidget(page);
@@ -137,7 +137,9 @@ QWidget* HelpWindow::makeIndexTab() {
     layout->addWidget(typeLabel);
     layout->addWidget(keywordEdit_);
     layout->addWidget(keywords_, 3);
-    layout->addWidget(new QLabel(tr("Topics found:"), page));
+    auto* topicsLabel = new QLabel(tr("&Topics found:"), page);
+    topicsLabel->setBuddy(keywordTopics_);
+    layout->addWidget(topicsLabel);
     layout->addWidget(keywordTopics_, 1);
     layout->addWidget(display, 0, Qt::AlignRight);
     return page;
@@ -180,7 +182,7 @@ void HelpWindow::listKeywordTopics(const std::vector<SiteMapTopic>& topics) {
 }
 
 QWidget* HelpWindow::makeSearchTab() {
-    auto* page = new QWidget;
+    auto* page = new QWidget(this);
     searchEdit_ = new QLineEdit(page);
     searchResults_ = new QListWidget(page);
     auto* list = new QPushButton(tr("&List Topics"), page);
@@ -205,7 +207,9 @@ QWidget* HelpWindow::makeSearchTab() {
     layout->addWidget(typeLabel);
     layout->addWidget(searchEdit_);
     layout->addLayout(buttons);
-    layout->addWidget(new QLabel(tr("Select &topic to display:"), page));
+    auto* resultsLabel = new QLabel(tr("Select &topic to display:"), page);
+    resultsLabel->setBuddy(searchResults_);
+    layout->addWidget(resultsLabel);
     layout->addWidget(searchResults_, 1);
     return page;
 }
@@ -270,16 +274,22 @@ void HelpWindow::showKeywordTopics(const QString& keyword,
         showTopic(topics.front().local);
 }
 
-void HelpWindow::markContentsEntry() {
+void HelpWindow::markContentsEntry(const QUrl& shown) {
     noteShown_ = false;
-    const QString current = currentTopic();
+    // A book that opens on the page of its first entry should not hide that entry.
+    QTreeWidgetItem* marked = nullptr;
     for (QTreeWidgetItemIterator it(contents_); *it; ++it) {
         const QString path = ChmFile::innerPathOf((*it)->data(0, PathRole).toString());
-        if (!current.isEmpty() && path.compare(current, Qt::CaseInsensitive) == 0) {
-            const QSignalBlocker blocker(contents_);
-            contents_->setCurrentItem(*it);
-            return;
-        }
+        if (path.compare(shown.path(), Qt::CaseInsensitive) != 0)
+            continue;
+        if (marked == nullptr || (*it)->childCount() == 0)
+            marked = *it;
+        if ((*it)->childCount() == 0)
+            break;
+    }
+    if (marked != nullptr) {
+        const QSignalBlocker blocker(contents_);
+        contents_->setCurrentItem(marked);
     }
 }
 
@@ -303,6 +313,11 @@ QStringList HelpWindow::contentsTitles() const {
     QStringList titles;
     CollectTitles(contents_->invisibleRootItem(), titles);
     return titles;
+}
+
+QString HelpWindow::markedContentsTitle() const {
+    const QTreeWidgetItem* item = contents_->currentItem();
+    return item != nullptr ? item->text(0) : QString();
 }
 
 QStringList HelpWindow::indexKeywords() const {

@@ -12,6 +12,7 @@ class QListWidget;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
 
 namespace kovi {
 
@@ -46,7 +47,8 @@ public:
     QString currentTopic() const; // inner path, "" before the first topic
     QString topicText() const;
     HelpTab currentTab() const;
-    QStringList contentsTitles() const; // depth first
+    QStringList contentsTitles() const;  // depth first
+    QString markedContentsTitle() const; // the entry of the topic shown
     QStringList indexKeywords() const;
     QStringList searchResultTitles() const;
     QStringList keywordTopicTitles() const;
@@ -61,7 +63,7 @@ private:
     void showKeywordAt(int row);
     void listKeywordTopics(const std::vector<SiteMapTopic>& topics);
     void runSearch();
-    void markContentsEntry();
+    void markContentsEntry(const QUrl& shown);
 
     std::shared_ptr<const HelpBook> book_;
     QString windowName_;

@@ -168,9 +168,12 @@ private slots:
             display(HelpCommand::DisplayTopic, QStringLiteral("options.html#anything"));
         QVERIFY(window);
         QCOMPARE(window->currentTopic(), QStringLiteral("/options.html"));
+        QCOMPARE(window->markedContentsTitle(), QStringLiteral("Options"));
 
         QCOMPARE(display(HelpCommand::HelpContext, std::int32_t(1090)), window);
         QCOMPARE(window->currentTopic(), QStringLiteral("/batch.html"));
+        QCOMPARE(window->markedContentsTitle(),
+                 QStringLiteral("kovi-rzk-batch, the command-line companion"));
 
         display(HelpCommand::HelpContext, std::int32_t(4711));
         QVERIFY(!window->hasTopic());
@@ -313,7 +316,11 @@ private slots:
         // At the pointer, give or take the frame the window system puts around it.
         QVERIFY((popups[0]->geometry().topLeft() - QCursor::pos()).manhattanLength() <= 8);
         QVERIFY(sink_.messages.empty());
-        popups[0]->close();
+
+        // A click on the pop-up itself closes it.
+        QTest::mouseClick(popups[0], Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(OpenPopups().isEmpty());
     }
 
     void popupColoursAndFont() {

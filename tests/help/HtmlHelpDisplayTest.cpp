@@ -7,6 +7,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWhatsThis>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -334,6 +336,19 @@ private slots:
         QCOMPARE(viewer_.calls[0].owner, WindowHandle(0));
         QVERIFY(viewer_.calls[0].file && viewer_.calls[0].file->isEmpty());
         QVERIFY(sink_.messages.empty());
+    }
+
+    void whatsThisModeForTheCallingForm() {
+        HTMLHelp help;
+        help.HHInvokeWhatsThisHelp(0);
+        QVERIFY(!QWhatsThis::inWhatsThisMode());
+
+        QWidget form;
+        form.show();
+        help.HHInvokeWhatsThisHelp(static_cast<WindowHandle>(form.winId()));
+        QVERIFY(QWhatsThis::inWhatsThisMode());
+        QWhatsThis::leaveWhatsThisMode();
+        QVERIFY(viewer_.calls.empty());
     }
 
     void setHelpFile_data() {

@@ -185,6 +185,22 @@ private slots:
                              "correct path and file name have been specified."});
     }
 
+    void listedWithoutAFolder() {
+        WriteFile(path(QStringLiteral("program/old.chm")));
+        List(QStringLiteral("old.chm"), QByteArray("\0", 1));
+        HTMLHelp help;
+        help.HHCheckRegistry(QStringLiteral("old.chm"));
+        QCOMPARE(help.HHRegFileName(), QStringLiteral("old.chm"));
+        QVERIFY(help.HHRegFilePath().isEmpty());
+        QVERIFY(!help.HHRegFileExists());
+
+        // The display methods then look in the program's folder.
+        sink_.messages.clear();
+        QString name = QStringLiteral("old.chm");
+        QVERIFY(help.EnsureFileExists(name));
+        QCOMPARE(name, path(QStringLiteral("program/old.chm")));
+    }
+
     void checkOfANameThatIsNoHelpFile() {
         WriteFile(path(QStringLiteral("docs/guide.chm")));
         List(QStringLiteral("guide.chm"), (path(QStringLiteral("docs")) + "/").toUtf8() + '\0');
