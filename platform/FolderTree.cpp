@@ -8,6 +8,7 @@
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 namespace kovi {
 namespace {
@@ -82,6 +83,13 @@ FolderTree::FolderTree(QWidget* parent)
 
     expand(model_->computerIndex());
     setCurrentIndex(model_->computerIndex());
+    connect(files_.get(), &QFileSystemModel::directoryLoaded, this,
+            &FolderTree::keepSelectionInView);
+    // Sorting comes after listing and moves rows again.
+    connect(model_.get(), &QAbstractItemModel::layoutChanged, this,
+            &FolderTree::keepSelectionInView);
+    connect(model_.get(), &QAbstractItemModel::rowsInserted, this,
+            &FolderTree::keepSelectionInView);
 }
 
 FolderTree::~FolderTree() {
@@ -113,7 +121,41 @@ void FolderTree::SetSelectedFolder(const QString& folder) {
     for (QModelIndex above = target.parent(); above.isValid(); above = above.parent())
         expand(above);
     setCurrentIndex(target);
-    scrollTo(target);
+    keepSelectionInView_ = true;
+    keepSelectionInView();
+}
+
+void FolderTree::keepSelectionInView() {
+    if (!keepSelectionInView_)
+        return;
+    scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    // Deep folders would scroll the tree sideways out of sight; its left edge shows where
+    // the folder is.
+    horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+}
+
+void FolderTree::stopKeepingSelectionInView() {
+    keepSelectionInView_ = false;
+}
+
+void FolderTree::showEvent(QShowEvent* event) {
+    QTreeView::showEvent(event);
+    keepSelectionInView();
+}
+
+void FolderTree::mousePressEvent(QMouseEvent* event) {
+    stopKeepingSelectionInView();
+    QTreeView::mousePressEvent(event);
+}
+
+void FolderTree::wheelEvent(QWheelEvent* event) {
+    stopKeepingSelectionInView();
+    QTreeView::wheelEvent(event);
+}
+
+void FolderTree::keyPressEvent(QKeyEvent* event) {
+    stopKeepingSelectionInView();
+    QTreeView::keyPressEvent(event);
 }
 
 void FolderTree::mouseReleaseEvent(QMouseEvent* event) {

@@ -50,9 +50,19 @@ signals:
     void mouseButtonUp(int buttonCode);
 
 protected:
+    void showEvent(QShowEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Folders above the selection are listed in the background, and rows that arrive above it
+    // push it down: it is scrolled back into view until the user takes over.
+    void keepSelectionInView();
+    void stopKeepingSelectionInView();
+
+    bool keepSelectionInView_ = false;
     // In this order: the model's listing thread uses the icons until the model is gone.
     std::unique_ptr<QAbstractFileIconProvider> icons_;
     std::unique_ptr<QFileSystemModel> files_;

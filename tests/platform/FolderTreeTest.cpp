@@ -4,9 +4,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace kovi {
 
@@ -24,6 +26,7 @@ private slots:
     void listsFoldersOnlyWithHiddenOnes();
     void selectionStaysOnItsFolderWhileSiblingsAreListed();
     void treeFollowsFoldersThatComeAndGo();
+    void selectedFolderIsScrolledIntoViewOnceListed();
     void clickSelectsTheFolderBeforeItIsReported();
     void mouseButtonsAreReportedByCode();
     void kernelFilesDoNotBlockTheListing();
@@ -154,7 +157,8 @@ void FolderTreeTest::selectionStaysOnItsFolderWhileSiblingsAreListed() {
     tree.SetSelectedFolder(chosen);
     const QModelIndex parent = tree.currentIndex().parent();
     QTRY_COMPARE(tree.model()->rowCount(parent), 40);
-    QCOMPARE(childNames(tree, parent).indexOf(QStringLiteral("f27")), 27);
+    // Sorted after the listing.
+    QTRY_COMPARE(childNames(tree, parent).indexOf(QStringLiteral("f27")), 27);
     QCOMPARE(tree.SelectedFolder(), chosen);
     QCOMPARE(tree.currentIndex().row(), 27);
 }
@@ -174,6 +178,40 @@ void FolderTreeTest::treeFollowsFoldersThatComeAndGo() {
     QVERIFY(QDir(folder_->filePath(QStringLiteral("gone"))).removeRecursively());
     QTRY_COMPARE(childNames(tree, parent), (QStringList{"keep", "new"}));
     QCOMPARE(tree.SelectedFolder(), folder_->filePath(QStringLiteral("keep/inner")));
+}
+
+void FolderTreeTest::selectedFolderIsScrolledIntoViewOnceListed() {
+    const QString chosen = makeFolder(QStringLiteral("m/chosen"));
+    FolderTree tree;
+    tree.resize(300, 200);
+    tree.SetSelectedFolder(chosen);
+    tree.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&tree));
+    const QModelIndex top = tree.indexOfFolder(folder_->path());
+    QTRY_COMPARE(tree.model()->rowCount(top), 1);
+
+    // Folders that arrive later and sort above the selection push it down.
+    for (int i = 0; i < 60; ++i)
+        makeFolder(QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0')));
+    QTRY_COMPARE(tree.model()->rowCount(top), 61);
+    QTRY_COMPARE(tree.currentIndex().parent().row(), 60);
+    const auto rowInView = [&] {
+        const QRect row = tree.visualRect(tree.currentIndex());
+        return row.top() >= 0 && row.bottom() <= tree.viewport()->height();
+    };
+    QTRY_VERIFY(rowInView());
+    QCOMPARE(tree.SelectedFolder(), chosen);
+    QCOMPARE(tree.horizontalScrollBar()->value(), tree.horizontalScrollBar()->minimum());
+
+    // Once the user scrolls, the tree stays where the user put it.
+    QWheelEvent wheel(QPointF(50, 50), tree.viewport()->mapToGlobal(QPointF(50, 50)), QPoint(),
+                      QPoint(0, 120 * 30), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(tree.viewport(), &wheel);
+    QVERIFY(!rowInView());
+    makeFolder(QStringLiteral("a99"));
+    QTRY_COMPARE(tree.model()->rowCount(top), 62);
+    QTest::qWait(50);
+    QVERIFY(!rowInView());
 }
 
 void FolderTreeTest::clickSelectsTheFolderBeforeItIsReported() {
