@@ -1,6 +1,8 @@
 #include "app/MainWindow.h"
 
 #include "app/ProgramFolder.h"
+#include "help/HTMLHelp.h"
+#include "help/frmAbout.h"
 #include "kovi/Version.h"
 #include "lists/ListFile.h"
 #include "platform/FolderTree.h"
@@ -49,6 +51,8 @@ MainWindow::MainWindow(ProgramSettings& settings, QWidget* parent)
     loadSettings();
     ui_.lstFolders->setFocus();
 }
+
+MainWindow::~MainWindow() = default;
 
 QString MainWindow::StartupCaption() {
     return QStringLiteral("%1 v%2.%3.%4")
@@ -260,8 +264,16 @@ void MainWindow::showFolderExclusions() {}
 
 void MainWindow::showExtensionExclusions() {}
 
-void MainWindow::showHelpContents() {}
+void MainWindow::showHelpContents() {
+    if (!help_)
+        help_ = std::make_unique<HTMLHelp>();
+    help_->setCHMFile(QString::fromStdString(HelpFile().string()));
+    help_->HHDisplayContents();
+}
 
-void MainWindow::showAbout() {}
+void MainWindow::showAbout() {
+    frmAbout about(this);
+    about.exec();
+}
 
 } // namespace kovi

@@ -9,11 +9,13 @@
 #include <QStringList>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 
 namespace kovi {
 
 class FolderTree;
+class HTMLHelp;
 class ImageView;
 
 // The program's main window: the folder to process, the target resolution, the sub-folder
@@ -25,6 +27,7 @@ class MainWindow : public QMainWindow, public FolderSelection {
 public:
     // Loads the settings into `settings` and shows them.
     explicit MainWindow(ProgramSettings& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // "Kovi rZk Lite v1.1.0": the caption at rest.
     static QString StartupCaption();
@@ -101,6 +104,8 @@ private:
     SettingsStore store_;
     std::atomic<bool> abortRequested_{false};
     std::optional<BusyCursorGuard> busyCursor_;
+    // Made on the first help request and kept until the program ends.
+    std::unique_ptr<HTMLHelp> help_;
 };
 
 } // namespace kovi
