@@ -64,6 +64,13 @@ void SaveTiff(const VImage& image, const ImageHeader& header, VTarget& target) {
     image.tiffsave_target(target, options);
 }
 
+// libvips packs the low bits of each grey sample into a 1, 2 or 4-bit PNG, so the samples
+// are brought down to that range first: 1-bit then means black below half grey, white above.
+void SaveLowDepthGreyPng(const VImage& image, int bits, vips::VOption* options, VTarget& target) {
+    const VImage reduced = (image.cast(VIPS_FORMAT_UCHAR) >> (8 - bits)).cast(VIPS_FORMAT_UCHAR);
+    reduced.pngsave_target(target, options->set("bitdepth", bits));
+}
+
 void SavePng(const VImage& image, const ImageHeader& header, VTarget& target) {
     auto* options = VImage::option();
     if (header.png) {
@@ -71,7 +78,7 @@ void SavePng(const VImage& image, const ImageHeader& header, VTarget& target) {
         if (header.png->palette())
             options->set("palette", true)->set("bitdepth", header.png->bitDepth);
         else if (header.png->bitDepth < 8 && image.bands() == 1)
-            options->set("bitdepth", header.png->bitDepth);
+            return SaveLowDepthGreyPng(image, header.png->bitDepth, options, target);
     }
     image.pngsave_target(target, options);
 }

@@ -15,14 +15,6 @@ int CeilDiv(int value, int divisor) {
     return (value + divisor - 1) / divisor;
 }
 
-// JPEG decodes at 1/2, 1/4 or 1/8 directly from its DCT blocks: pick the largest that covers.
-int JpegShrink(const ImageHeader& header, int width, int height) {
-    for (int shrink = kJpegLargestShrink; shrink > 1; shrink /= 2)
-        if (CeilDiv(header.width, shrink) >= width && CeilDiv(header.height, shrink) >= height)
-            return shrink;
-    return 1;
-}
-
 // WebP scales while decoding; a whole factor leaves the fine step to Lanczos.
 int WebpShrink(const ImageHeader& header, int width, int height) {
     const int shrink = std::min(header.width / width, header.height / height);
@@ -57,7 +49,8 @@ VImage OpenReduced(const ImageHeader& header, int width, int height, bool allPag
     if (reduce) {
         switch (header.format) {
         case ImageFormat::Jpeg:
-            if (const int shrink = JpegShrink(header, width, height); shrink > 1)
+            if (const int shrink = JpegShrinkOnLoad(header.width, header.height, width, height);
+                shrink > 1)
                 options->set("shrink", shrink);
             break;
         case ImageFormat::WebP:
@@ -127,6 +120,14 @@ VImage ResampleAllPages(const VImage& image, int width, int height) {
 }
 
 } // namespace
+
+// JPEG decodes at 1/2, 1/4 or 1/8 straight from its DCT blocks, rounding sizes up.
+int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height) {
+    for (int shrink = kJpegLargestShrink; shrink > 1; shrink /= 2)
+        if (CeilDiv(sourceWidth, shrink) >= width && CeilDiv(sourceHeight, shrink) >= height)
+            return shrink;
+    return 1;
+}
 
 bool KeepsAllPages(const ImageHeader& header) {
     const auto kind = TraitsOf(header.format).pages;

@@ -19,6 +19,9 @@ inline constexpr std::int64_t kMaxFilePixels = 4 * kMaxPagePixels;
 // Why the image cannot be decoded at its size (or resampled to width x height), if it cannot.
 std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width, int height);
 
+// The largest JPEG decoding reduction (8, 4, 2 or 1) whose result still covers width x height.
+int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height);
+
 // Whether ResizeImage keeps every page or frame of the file (animations, multi-page TIFF).
 bool KeepsAllPages(const ImageHeader& header);
 

@@ -52,8 +52,8 @@ VImage Animation(const std::vector<VImage>& frames, int delay) {
 
 VImage Reload(const std::filesystem::path& path) {
     StartVips();
-    return VImage::new_from_file(VipsFileName(path).c_str(),
-                                 VImage::option()->set("access", VIPS_ACCESS_RANDOM));
+    // Decoded once into memory: some loaders (JPEG 2000 here) fail when asked twice.
+    return VImage::new_from_file(VipsFileName(path).c_str()).copy_memory();
 }
 
 std::vector<double> PixelAt(const VImage& image, int x, int y) {
@@ -101,6 +101,21 @@ VImage WithIccAndXmp(const VImage& image) {
         "dc:format=\"kovi-test\"/></rdf:RDF></x:xmpmeta>";
     vips_image_set_blob_copy(copy.get_image(), "xmp-data", xmp.data(), xmp.size());
     vips_area_unref(VIPS_AREA(profile));
+    return copy;
+}
+
+VImage WithCameraExif(const VImage& image) {
+    VImage small = Solid(10, 10, {0, 0, 0}).copy();
+    small.set("exif-ifd0-Make", kCameraMake);
+    void* buffer = nullptr;
+    std::size_t length = 0;
+    small.write_to_buffer(".jpg", &buffer, &length);
+    const VImage camera = VImage::new_from_buffer(buffer, length, "");
+    std::size_t exifLength = 0;
+    const void* exif = camera.get_blob("exif-data", &exifLength);
+    VImage copy = image.copy();
+    vips_image_set_blob_copy(copy.get_image(), "exif-data", exif, exifLength);
+    g_free(buffer);
     return copy;
 }
 

@@ -31,5 +31,8 @@ bool HasBlob(const vips::VImage& image, const char* field);
 
 // A small ICC profile and XMP packet to carry through saves.
 vips::VImage WithIccAndXmp(const vips::VImage& image);
+// An EXIF block from a camera called kCameraMake, which says the picture is 10 x 10 pixels.
+vips::VImage WithCameraExif(const vips::VImage& image);
+inline constexpr const char* kCameraMake = "Kovi Test Camera";
 
 } // namespace kovi::testing
