@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -9,6 +10,9 @@ namespace {
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kJpegMaxSegments = 4096;
 constexpr int kWebpMaxChunks = 64;
+constexpr int kPngMaxChunksBeforeData = 256;
+constexpr std::size_t kPngChunkOverhead = 12; // length, type and CRC
+constexpr std::size_t kFileTypeBoxMax = 256;
 
 bool StartsWith(const std::vector<std::uint8_t>& bytes, std::size_t at, std::string_view text) {
     return bytes.size() >= at + text.size() &&
@@ -72,7 +76,32 @@ std::optional<PngFacts> PeekPng(HeaderReader& reader) {
     facts.interlaced = b[28] == 1;
     if (facts.channels() == 0)
         return std::nullopt;
+    // An animation announces itself with acTL before the first image data.
+    std::uint64_t at = 8;
+    for (int chunk = 0; chunk < kPngMaxChunksBeforeData; ++chunk) {
+        const auto header = reader.read(at, 8);
+        if (header.size() < 8 || StartsWith(header, 4, "IDAT"))
+            break;
+        if (StartsWith(header, 4, "acTL")) {
+            facts.animated = true;
+            break;
+        }
+        at += kPngChunkOverhead + Be32(header, 0);
+    }
     return facts;
+}
+
+bool PeekHeifSequence(HeaderReader& reader) {
+    const auto box = reader.read(0, kFileTypeBoxMax);
+    if (box.size() < 16 || !StartsWith(box, 4, "ftyp"))
+        return false;
+    const std::size_t size = std::min<std::size_t>(Be32(box, 0), box.size());
+    // The major brand, then (after a minor version) the compatible brands.
+    for (std::size_t at = 8; at + 4 <= size; at += at == 8 ? 8 : 4)
+        if (StartsWith(box, at, "avis") || StartsWith(box, at, "msf1") ||
+            StartsWith(box, at, "hevs"))
+            return true;
+    return false;
 }
 
 std::optional<JpegFacts> PeekJpeg(HeaderReader& reader) {

@@ -28,6 +28,7 @@ struct PngFacts {
     int bitDepth = 8;
     int colourType = 2;
     bool interlaced = false;
+    bool animated = false; // an APNG, whose frames libvips does not read
     int channels() const;
     bool palette() const { return colourType == 3; }
 };
@@ -46,6 +47,9 @@ struct PnmFacts {
     bool ascii = false;
 };
 std::optional<PnmFacts> PeekPnm(HeaderReader& reader);
+
+// Whether a HEIF or AVIF file is an image sequence (an animation) rather than still images.
+bool PeekHeifSequence(HeaderReader& reader);
 
 // Whether the first picture of a WebP file is stored losslessly.
 std::optional<bool> PeekWebpLossless(HeaderReader& reader);

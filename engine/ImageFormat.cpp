@@ -35,7 +35,7 @@ constexpr std::array kFormats{
     FormatTraits{ImageFormat::WebP, 39, "WEBP", true, PageKind::Frames},
     FormatTraits{ImageFormat::Heif, 40, "HEIF", true, PageKind::Images},
     FormatTraits{ImageFormat::Avif, 41, "AVIF", true, PageKind::Images},
-    FormatTraits{ImageFormat::JpegXl, 42, "JXL", true, PageKind::Single},
+    FormatTraits{ImageFormat::JpegXl, 42, "JXL", true, PageKind::Images},
     FormatTraits{ImageFormat::Svg, 43, "SVG", false, PageKind::Single},
     FormatTraits{ImageFormat::Cursor, 44, "CUR", false, PageKind::Images},
     FormatTraits{ImageFormat::Pfm, 45, "PFM", false, PageKind::Single},

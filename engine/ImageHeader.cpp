@@ -100,6 +100,7 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
     case ImageFormat::Png:
         header.png = PeekPng(reader);
         if (header.png) {
+            header.sequence = header.png->animated;
             header.paletteBits = header.png->palette() ? header.png->bitDepth : 0;
             header.bitsPerPixel = header.png->bitDepth * header.png->channels();
         }
@@ -132,6 +133,7 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
         break;
     case ImageFormat::Heif:
     case ImageFormat::Avif:
+        header.sequence = PeekHeifSequence(reader);
         if (header.sampleBits > 0)
             header.bitsPerPixel = header.sampleBits * header.bands;
         break;

@@ -28,6 +28,7 @@ struct ImageHeader {
     std::optional<PnmFacts> pnm;
     std::optional<TiffFacts> tiff;
     bool lossless = false; // WebP
+    bool sequence = false; // an animation whose loader reads only the first frame
     int paletteBits = 0;   // palette formats: bits of one index, 0 when not a palette
     int sampleBits = 0;    // HEIF and AVIF: bits of one sample as coded
 };

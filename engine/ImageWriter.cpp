@@ -153,6 +153,8 @@ std::optional<std::string> SaveRefusal(const ImageHeader& header) {
         return "no image is loaded";
     if (!traits.writable)
         return std::string(traits.name) + " files cannot be written";
+    if (header.sequence)
+        return "the file is an animation and only its first frame would be written back";
     if (header.pages > 1 && traits.pages == PageKind::Images)
         return "the file holds " + std::to_string(header.pages) +
                " images and only one would be written back";

@@ -276,7 +276,10 @@ bool WriteJpeg(const vips::VImage& source, const JpegWriteSettings& settings, By
 
     std::vector<std::uint8_t> exif = BlobField(image, "exif-data");
     if (!exif.empty()) {
-        exif = ExifWithDimensions(exif.data(), exif.size(), image.width(), image.height());
+        auto updated = ExifWithDimensions(exif.data(), exif.size(), image.width(), image.height());
+        // Rewritten EXIF can outgrow its marker; the block as it was is better than none.
+        if (updated.size() <= kMaxMarkerBytes)
+            exif = std::move(updated);
         if (!StartsWith(exif, kExifSignature, sizeof kExifSignature - 1))
             exif.clear();
     }

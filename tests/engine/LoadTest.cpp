@@ -361,19 +361,56 @@ TEST(LoadTest, NamesThatLookLikeLoadOptionsAreFileNames) {
     EXPECT_EQ(control.ImageWidth(), 20);
 }
 
-TEST(LoadTest, PreviewIsSmallEightBitRgb) {
+struct PreviewCase {
+    const char* name;
+    const char* file;
+    std::function<void(const std::filesystem::path&)> make;
+    int width;
+    int height;
+};
+
+const PreviewCase kPreviewCases[] = {
+    {"grey jpeg", "grey.jpg", [](auto& p) { GreyRamp(400, 100).jpegsave(p.c_str()); }, 64, 16},
+    {"cmyk jpeg", "cmyk.jpg", [](auto& p) { Cmyk(300, 600).jpegsave(p.c_str()); }, 32, 64},
+    {"16-bit png with alpha", "deep.png",
+     [](auto& p) { Sixteen(ColourRamp(200, 200, 4)).pngsave(p.c_str()); }, 64, 64},
+    {"animated gif shows its first frame", "animated.gif",
+     [](auto& p) {
+         testing::Animation({ColourRamp(80, 40), ColourRamp(80, 40)}, 50).gifsave(p.c_str());
+     },
+     64, 32},
+    {"bilevel tiff", "fax.tif",
+     [](auto& p) { GreyRamp(640, 64).tiffsave(p.c_str(), VImage::option()->set("bitdepth", 1)); },
+     64, 6},
+    {"smaller than asked stays its size", "tiny.bmp",
+     [](auto& p) { Magick(ColourRamp(20, 10), p, "BMP"); }, 20, 10},
+};
+
+class PreviewTest : public ::testing::TestWithParam<PreviewCase> {};
+
+TEST_P(PreviewTest, IsASmallEightBitRgbPicture) {
+    const PreviewCase& c = GetParam();
     testing::TempFolder folder;
-    const auto path = folder / "grey.jpg";
-    GreyRamp(400, 100).jpegsave(path.c_str());
+    const auto path = folder / c.file;
+    c.make(path);
 
     ImagingControl control;
     control.SetLoadPath(path);
     const auto preview = control.Preview(64);
     ASSERT_TRUE(preview.has_value());
-    EXPECT_EQ(preview->width, 64);
-    EXPECT_EQ(preview->height, 16);
-    EXPECT_EQ(preview->rgb.size(), std::size_t{64} * 16 * 3);
+    EXPECT_EQ(preview->width, c.width);
+    EXPECT_EQ(preview->height, c.height);
+    EXPECT_EQ(preview->rgb.size(), static_cast<std::size_t>(c.width) * c.height * 3);
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, PreviewTest, ::testing::ValuesIn(kPreviewCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 } // namespace
 } // namespace kovi

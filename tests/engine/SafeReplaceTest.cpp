@@ -291,43 +291,88 @@ TEST_P(FullDiskTest, AFullDiskLeavesTheOriginalUntouched) {
 INSTANTIATE_TEST_SUITE_P(Formats, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(SafeReplaceTest, AFormatWithoutAWriterIsRefusedAndLeftUntouched) {
+std::string Encoded(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
+    void* buffer = nullptr;
+    std::size_t length = 0;
+    image.write_to_buffer(suffix, &buffer, &length, options);
+    std::string bytes(static_cast<const char*>(buffer), length);
+    g_free(buffer);
+    return bytes;
+}
+
+// A PNG that announces an animation (acTL) before its image data, as an APNG does.
+std::string AnimatedPng() {
+    const std::string png = Encoded(ColourRamp(40, 30), ".png");
+    const std::string animationControl("\0\0\0\x08"
+                                       "acTL\0\0\0\x02\0\0\0\0\x11\x22\x33\x44",
+                                       20);
+    const std::size_t afterHeader = 8 + 25;
+    return png.substr(0, afterHeader) + animationControl + png.substr(afterHeader);
+}
+
+// An AVIF whose file type box names it an image sequence.
+std::string AvifSequence() {
+    std::string avif = Encoded(ColourRamp(40, 30), ".avif");
+    const auto brand = avif.find("miaf");
+    return brand == std::string::npos ? avif : avif.replace(brand, 4, "avis");
+}
+
+struct RefusedCase {
+    const char* name;
+    const char* file;
+    std::function<std::string()> bytes;
+    int typeCode;
+    const char* reason;
+};
+
+const RefusedCase kRefusedCases[] = {
+    {"svg has no writer", "drawing.svg",
+     [] {
+         return std::string(
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
+             "<rect width=\"400\" height=\"300\" fill=\"red\"/></svg>\n");
+     },
+     43, "SVG files cannot be written"},
+    {"icon file of several sizes", "icons.ico",
+     [] {
+         return Encoded(testing::Animation({ColourRamp(32, 32, 4), ColourRamp(32, 32, 4)}, 0),
+                        ".bmp", VImage::option()->set("format", "ICO"));
+     },
+     20, "holds 2 images"},
+    {"animated png", "animated.png", AnimatedPng, 10, "animation"},
+    {"avif image sequence", "sequence.avif", AvifSequence, 41, "animation"},
+};
+
+class RefusedTest : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedTest, IsMeasuredButNeverWritten) {
+    const RefusedCase& c = GetParam();
     testing::TempFolder folder;
-    const auto path = folder / "drawing.svg";
-    const std::string svg =
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
-        "<rect width=\"400\" height=\"300\" fill=\"red\"/></svg>\n";
-    testing::WriteBytes(path, svg);
+    const auto path = folder / c.file;
+    const std::string bytes = c.bytes();
+    testing::WriteBytes(path, bytes);
 
     ImagingControl control;
     control.SetLoadPath(path);
-    ASSERT_EQ(control.FileTypeCode(), 43);
-    ASSERT_EQ(control.ImageWidth(), 400);
+    ASSERT_EQ(control.FileTypeCode(), c.typeCode);
     EXPECT_FALSE(control.CanSave());
-    ASSERT_TRUE(control.ResizeImage(200, 150));
+    control.ResizeImage(std::max(1, control.ImageWidth() / 2),
+                        std::max(1, control.ImageHeight() / 2));
     control.SetSavePath(path);
     EXPECT_FALSE(control.SaveImage());
-    EXPECT_NE(control.LastError().find("SVG"), std::string::npos) << control.LastError();
-    EXPECT_EQ(testing::ReadBytes(path), svg);
+    EXPECT_NE(control.LastError().find(c.reason), std::string::npos) << control.LastError();
+    EXPECT_EQ(testing::ReadBytes(path), bytes);
     EXPECT_EQ(EntriesIn(folder.path()), 1);
 }
 
-TEST(SafeReplaceTest, AnIconFileOfSeveralSizesIsRefused) {
-    testing::TempFolder folder;
-    const auto path = folder / "icons.ico";
-    testing::Animation({ColourRamp(32, 32, 4), ColourRamp(32, 32, 4)}, 0)
-        .magicksave(path.c_str(), VImage::option()->set("format", "ICO"));
-    const std::string before = testing::ReadBytes(path);
-
-    ImagingControl control;
-    control.SetLoadPath(path);
-    ASSERT_EQ(control.FileTypeCode(), 20);
-    EXPECT_FALSE(control.CanSave());
-    control.SetSavePath(path);
-    EXPECT_FALSE(control.SaveImage());
-    EXPECT_FALSE(control.LastError().empty());
-    EXPECT_EQ(testing::ReadBytes(path), before);
-}
+INSTANTIATE_TEST_SUITE_P(Files, RefusedTest, ::testing::ValuesIn(kRefusedCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 TEST(SafeReplaceTest, SavingOverAFolderFails) {
     testing::TempFolder folder;

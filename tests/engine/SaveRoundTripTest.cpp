@@ -193,6 +193,10 @@ TEST_P(RoundTripTest, KeepsFormatDepthAndMetadata) {
     const double fullScale = saved.format() == VIPS_FORMAT_USHORT ? 65535 : 255;
     EXPECT_NEAR(testing::PixelAt(saved, 0, kHeight / 2)[0], 0, c.tolerance);
     EXPECT_NEAR(testing::PixelAt(saved, kWidth - 1, kHeight / 2)[0], fullScale, c.tolerance);
+    if (saved.bands() >= 3) { // not flipped either: the second band rises downwards
+        EXPECT_NEAR(testing::PixelAt(saved, kWidth / 2, 0)[1], 0, c.tolerance);
+        EXPECT_NEAR(testing::PixelAt(saved, kWidth / 2, kHeight - 1)[1], fullScale, c.tolerance);
+    }
 
     if (c.keeps & kExif) {
         EXPECT_EQ(testing::ExifNumber(saved, "exif-ifd2-PixelXDimension"), kWidth);
