@@ -19,7 +19,13 @@ struct ImageHeader {
     int width = 0;  // of one page or frame
     int height = 0; // of one page or frame
     int pages = 1;  // frames, pages, images or resolution levels, see TraitsOf(format).pages
-    int bands = 0;
+    int bands = 0;  // 0 when only a header check of ours was read
+    // As the file stores a pixel: JPEG 8 per component (grey 8, RGB 24, CMYK 32); PNG its bit
+    // depth times its channels, a palette PNG the depth of an index; GIF the depth of its
+    // colour table; TIFF bits per sample times samples, a palette TIFF the depth of an index;
+    // BMP, PCX, TGA and ICO the bit count of their header; PBM 1, PGM 8 or 16, PPM 24 or 48;
+    // HEIF and AVIF the coded bits times the channels; anything else the bits of each decoded
+    // sample times the channels.
     int bitsPerPixel = 0;
     std::int64_t fileBytes = 0;
 

@@ -202,8 +202,11 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
             error = "cannot create a temporary file in " + folder.string() + ": " + Reason(errno);
             return nullptr;
         }
-        // Between open and flock a cleaner elsewhere may take the new file for a stale one.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !StillNamed(fd, path)) {
+        // Between open and flock a cleaner elsewhere may take the new file for a stale one; it
+        // then holds the lock or has removed the name, and removes the file itself. On a file
+        // system without locks the file goes on unlocked, and cleaners there leave it alone.
+        const bool cleanerHoldsIt = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        if (cleanerHoldsIt || !StillNamed(fd, path)) {
             ::close(fd);
             continue;
         }

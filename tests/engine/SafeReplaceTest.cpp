@@ -208,6 +208,23 @@ TEST(SafeReplaceTest, TheNewFileKeepsOwnerAndGroupWherePermitted) {
     EXPECT_EQ(info.st_gid, 5678u);
 }
 
+TEST(SafeReplaceTest, ANewFileGetsTheModeTheUmaskAllows) {
+    testing::TempFolder folder;
+    const auto source = folder / "photo.jpg";
+    ColourRamp(40, 30).jpegsave(source.c_str());
+    const mode_t saved = ::umask(027);
+
+    ImagingControl control;
+    control.SetLoadPath(source);
+    control.SetSavePath(folder / "copy.jpg");
+    const bool written = control.SaveImage();
+    ::umask(saved);
+    ASSERT_TRUE(written) << control.LastError();
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "copy.jpg").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
 TEST(SafeReplaceTest, ANameOfTheLongestLengthStillWorks) {
     testing::TempFolder folder;
     const auto path = folder / (std::string(251, 'n') + ".jpg");
