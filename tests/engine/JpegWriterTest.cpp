@@ -225,10 +225,10 @@ TEST(JpegWriterTest, CmykKeepsItsInkValues) {
         .jpegsave(source.c_str(), VImage::option()->set("Q", 98));
     const auto saved = SaveResized(folder, source, "saved.jpg", 0, 0);
 
-    const VImage result = testing::Reload(saved);
-    EXPECT_EQ(result.bands(), 4);
-    EXPECT_EQ(result.interpretation(), VIPS_INTERPRETATION_CMYK);
-    const auto pixel = testing::PixelAt(result, 150, 100);
+    const auto result = testing::Reload(saved);
+    EXPECT_EQ(result.header.bands(), 4);
+    EXPECT_EQ(result.header.interpretation(), VIPS_INTERPRETATION_CMYK);
+    const auto pixel = testing::PixelAt(result.pixels, 150, 100);
     EXPECT_TRUE(testing::Near(pixel, ink, 4))
         << pixel[0] << "," << pixel[1] << "," << pixel[2] << "," << pixel[3];
 }
@@ -243,7 +243,7 @@ TEST(JpegWriterTest, KeepsIptcAndTheCamerasOrientation) {
     image.jpegsave(source.c_str());
     const auto saved = SaveResized(folder, source, "saved.jpg", 30, 30);
 
-    const VImage result = testing::Reload(saved);
+    const VImage result = testing::Reload(saved).header;
     EXPECT_EQ(testing::IntField(result, "orientation"), 6);
     EXPECT_TRUE(testing::HasBlob(result, "iptc-data"));
     EXPECT_EQ(testing::ExifNumber(result, "exif-ifd2-PixelXDimension"), 300);

@@ -114,7 +114,7 @@ TEST_P(ExactSizeTest, ResizesSavesAndReloadsAtExactlyTheSizeAskedFor) {
     EXPECT_EQ(control.ImageWidth(), c.width);
     EXPECT_EQ(control.ImageHeight(), c.height);
     // The ramp is not flipped, mirrored or shifted: red rises left to right, green downwards.
-    const VImage result = Reload(path);
+    const VImage result = Reload(path).pixels;
     // A side shrunk to one pixel holds the mean of the ramp along it.
     const auto edges = [](int source, int target) {
         return target > 1   ? std::pair{0.0, 255.0}
@@ -243,8 +243,8 @@ TEST(ResizeTest, ASecondResizeStartsAgainFromTheFile) {
     ASSERT_TRUE(control.ResizeImage(40, 30));
     control.SetSavePath(path);
     ASSERT_TRUE(control.SaveImage()) << control.LastError();
-    EXPECT_EQ(Reload(path).width(), 40);
-    EXPECT_EQ(Reload(path).height(), 30);
+    EXPECT_EQ(Reload(path).header.width(), 40);
+    EXPECT_EQ(Reload(path).header.height(), 30);
 }
 
 TEST(ResizeTest, SavingTwiceWritesTheSameSizeTwice) {
@@ -260,8 +260,8 @@ TEST(ResizeTest, SavingTwiceWritesTheSameSizeTwice) {
     ASSERT_TRUE(control.SaveImage()) << control.LastError();
     control.SetSavePath(source);
     ASSERT_TRUE(control.SaveImage()) << control.LastError();
-    EXPECT_EQ(Reload(copy).width(), 40);
-    EXPECT_EQ(Reload(source).width(), 40);
+    EXPECT_EQ(Reload(copy).header.width(), 40);
+    EXPECT_EQ(Reload(source).header.width(), 40);
 }
 
 TEST(ResizeTest, SavingWithoutResizingKeepsTheSize) {
@@ -273,8 +273,8 @@ TEST(ResizeTest, SavingWithoutResizingKeepsTheSize) {
     control.SetLoadPath(path);
     control.SetSavePath(path);
     ASSERT_TRUE(control.SaveImage()) << control.LastError();
-    EXPECT_EQ(Reload(path).width(), 123);
-    EXPECT_EQ(Reload(path).height(), 45);
+    EXPECT_EQ(Reload(path).header.width(), 123);
+    EXPECT_EQ(Reload(path).header.height(), 45);
 }
 
 } // namespace

@@ -153,7 +153,7 @@ TEST(SafeReplaceTest, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
     ASSERT_TRUE(ShrinkInPlace(link));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(std::filesystem::read_symlink(link), "originals/photo.jpg");
-    EXPECT_EQ(testing::Reload(target).width(), 200);
+    EXPECT_EQ(testing::Reload(target).header.width(), 200);
     EXPECT_EQ(EntriesIn(folder.path()), 2);
     EXPECT_EQ(EntriesIn(folder / "originals"), 1);
 }
@@ -168,7 +168,7 @@ TEST(SafeReplaceTest, EveryHardLinkSeesTheNewImage) {
     ASSERT_EQ(::stat(first.c_str(), &before), 0);
 
     ASSERT_TRUE(ShrinkInPlace(first));
-    EXPECT_EQ(testing::Reload(second).width(), 200);
+    EXPECT_EQ(testing::Reload(second).header.width(), 200);
     struct stat after {};
     ASSERT_EQ(::stat(second.c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
@@ -231,7 +231,7 @@ TEST(SafeReplaceTest, ANameOfTheLongestLengthStillWorks) {
     ColourRamp(400, 300).jpegsave(path.c_str());
 
     ASSERT_TRUE(ShrinkInPlace(path));
-    EXPECT_EQ(testing::Reload(path).width(), 200);
+    EXPECT_EQ(testing::Reload(path).header.width(), 200);
     EXPECT_EQ(EntriesIn(folder.path()), 1);
 }
 

@@ -50,10 +50,12 @@ VImage Animation(const std::vector<VImage>& frames, int delay) {
     return joined;
 }
 
-VImage Reload(const std::filesystem::path& path) {
+Saved Reload(const std::filesystem::path& path) {
     StartVips();
-    // Decoded once into memory: some loaders (JPEG 2000 here) fail when asked twice.
-    return VImage::new_from_file(VipsFileName(path).c_str()).copy_memory();
+    const VImage header = VImage::new_from_file(VipsFileName(path).c_str());
+    // Pixels are decoded once: some loaders (JPEG 2000 here) fail when asked twice. The copy's
+    // metadata may point into a loader that is gone (HEIF), so it is read from the header.
+    return {header, header.copy_memory()};
 }
 
 std::vector<double> PixelAt(const VImage& image, int x, int y) {
@@ -88,19 +90,33 @@ bool HasBlob(const VImage& image, const char* field) {
     return length > 0;
 }
 
-VImage WithIccAndXmp(const VImage& image) {
-    VImage copy = image.copy();
+const std::string kTestXmp =
+    "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+    "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+    "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" dc:format=\"kovi-test\"/></rdf:RDF></x:xmpmeta>";
+
+std::string SrgbProfile() {
     VipsBlob* profile = VImage::profile_load("srgb");
     std::size_t length = 0;
-    const void* data = vips_blob_get(profile, &length);
-    vips_image_set_blob_copy(copy.get_image(), "icc-profile-data", data, length);
-    static const std::string xmp =
-        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
-        "dc:format=\"kovi-test\"/></rdf:RDF></x:xmpmeta>";
-    vips_image_set_blob_copy(copy.get_image(), "xmp-data", xmp.data(), xmp.size());
+    const auto* data = static_cast<const char*>(vips_blob_get(profile, &length));
+    std::string bytes(data, length);
     vips_area_unref(VIPS_AREA(profile));
+    return bytes;
+}
+
+std::string BlobBytes(const VImage& image, const char* field) {
+    if (image.get_typeof(field) == 0)
+        return {};
+    std::size_t length = 0;
+    const auto* data = static_cast<const char*>(image.get_blob(field, &length));
+    return {data, length};
+}
+
+VImage WithIccAndXmp(const VImage& image) {
+    VImage copy = image.copy();
+    const std::string profile = SrgbProfile();
+    vips_image_set_blob_copy(copy.get_image(), "icc-profile-data", profile.data(), profile.size());
+    vips_image_set_blob_copy(copy.get_image(), "xmp-data", kTestXmp.data(), kTestXmp.size());
     return copy;
 }
 
