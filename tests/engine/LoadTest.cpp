@@ -294,6 +294,102 @@ INSTANTIATE_TEST_SUITE_P(Files, UnreadableTest, ::testing::ValuesIn(kUnreadableC
                              return name;
                          });
 
+struct DamagedCase {
+    const char* name;
+    const char* file;
+    std::function<void(const std::filesystem::path&)> make;
+};
+
+const DamagedCase kDamagedCases[] = {
+    {"jpeg", "cut.jpg",
+     [](auto& p) {
+         ColourRamp(300, 200).jpegsave(p.c_str());
+     }},
+    {"progressive jpeg", "cut-progressive.jpg",
+     [](auto& p) {
+         ColourRamp(300, 200).jpegsave(p.c_str(), VImage::option()->set("interlace", true));
+     }},
+    {"png", "cut.png",
+     [](auto& p) {
+         ColourRamp(300, 200).pngsave(p.c_str());
+     }},
+    {"gif", "cut.gif",
+     [](auto& p) {
+         ColourRamp(300, 200).gifsave(p.c_str());
+     }},
+    {"tiff", "cut.tif",
+     [](auto& p) {
+         ColourRamp(300, 200).tiffsave(
+             p.c_str(), VImage::option()->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW));
+     }},
+    {"webp", "cut.webp",
+     [](auto& p) {
+         ColourRamp(300, 200).webpsave(p.c_str());
+     }},
+    {"heif", "cut.heic",
+     [](auto& p) {
+         ColourRamp(300, 200).heifsave(p.c_str());
+     }},
+    {"jpeg 2000", "cut.jp2",
+     [](auto& p) {
+         ColourRamp(300, 200).jp2ksave(p.c_str());
+     }},
+    {"ppm", "cut.ppm",
+     [](auto& p) {
+         ColourRamp(300, 200).ppmsave(p.c_str());
+     }},
+    {"bmp", "cut.bmp",
+     [](auto& p) {
+         Magick(ColourRamp(300, 200), p, "BMP");
+     }},
+    {"pdf", "broken.pdf",
+     [](auto& p) {
+         testing::WriteBytes(p, "%PDF-1.4\n1 0 obj << /Type /Catalog >>\n");
+     }},
+    {"svg", "broken.svg",
+     [](auto& p) {
+         testing::WriteBytes(p, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\"");
+     }},
+};
+
+class DamagedTest : public ::testing::TestWithParam<DamagedCase> {};
+
+// A file cut short is never written back with its missing part made up, and nothing is said
+// on the terminal about it.
+TEST_P(DamagedTest, IsNeverRewrittenAndNeverNoisy) {
+    const DamagedCase& c = GetParam();
+    testing::TempFolder folder;
+    const auto path = folder / c.file;
+    c.make(path);
+    std::string bytes = testing::ReadBytes(path);
+    bytes.resize(bytes.size() * 6 / 10);
+    testing::WriteBytes(path, bytes);
+
+    StderrCapture stderrText;
+    ImagingControl control;
+    control.SetLoadPath(path);
+    if (control.FileTypeCode() != 0) {
+        control.Preview(32);
+        // Some decoders notice the damage here already, others only while saving.
+        control.ResizeImage(std::max(1, control.ImageWidth() / 2),
+                            std::max(1, control.ImageHeight() / 2));
+        control.SetSavePath(path);
+        EXPECT_FALSE(control.SaveImage());
+        EXPECT_FALSE(control.LastError().empty());
+    }
+    EXPECT_EQ(stderrText.text(), "");
+    EXPECT_EQ(testing::ReadBytes(path), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, DamagedTest, ::testing::ValuesIn(kDamagedCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
 TEST(LoadTest, ATruncatedJpegStillMeasuresFromItsHeader) {
     testing::TempFolder folder;
     const auto whole = folder / "whole.jpg";
