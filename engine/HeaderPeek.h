@@ -54,12 +54,33 @@ bool PeekHeifSequence(HeaderReader& reader);
 // Whether the first picture of a WebP file is stored losslessly.
 std::optional<bool> PeekWebpLossless(HeaderReader& reader);
 
+// Values of the TIFF tags that decide how a file is written back.
+namespace tiff {
+inline constexpr int kMinIsWhite = 0;
+inline constexpr int kMinIsBlack = 1;
+inline constexpr int kPalette = 3;
+inline constexpr int kNoCompression = 1;
+inline constexpr int kFaxGroup3 = 3;
+inline constexpr int kFaxGroup4 = 4;
+inline constexpr int kOldJpeg = 6;
+inline constexpr int kJpeg = 7;
+inline constexpr int kAdobeDeflate = 8;
+inline constexpr int kPackBits = 32773;
+inline constexpr int kDeflate = 32946;
+inline constexpr int kJpeg2000 = 34712;
+inline constexpr int kZstd = 50000;
+inline constexpr int kWebp = 50001;
+inline constexpr int kNoPredictor = 1;
+inline constexpr int kHorizontalPredictor = 2;
+inline constexpr int kFloatPredictor = 3;
+} // namespace tiff
+
 struct TiffFacts {
     int bitsPerSample = 8;
     int samplesPerPixel = 1;
-    int photometric = 1;
-    int compression = 1;
-    int predictor = 1;
+    int photometric = tiff::kMinIsBlack;
+    int compression = tiff::kNoCompression;
+    int predictor = tiff::kNoPredictor;
 };
 // The first directory of a TIFF or BigTIFF file.
 std::optional<TiffFacts> PeekTiff(HeaderReader& reader);

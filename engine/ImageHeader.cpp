@@ -114,7 +114,7 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
     case ImageFormat::Tiff:
         header.tiff = PeekTiff(reader);
         if (header.tiff) {
-            const bool palette = header.tiff->photometric == 3;
+            const bool palette = header.tiff->photometric == tiff::kPalette;
             header.paletteBits = palette ? header.tiff->bitsPerSample : 0;
             header.bitsPerPixel =
                 header.tiff->bitsPerSample * (palette ? 1 : header.tiff->samplesPerPixel);

@@ -13,38 +13,38 @@ using vips::VTarget;
 constexpr int kWebpQuality = 80;
 constexpr int kLargestPaletteBits = 8;
 
-VipsForeignTiffCompression TiffCompression(const TiffFacts& tiff) {
-    switch (tiff.compression) {
-    case 1:
+VipsForeignTiffCompression TiffCompression(const TiffFacts& facts) {
+    switch (facts.compression) {
+    case tiff::kNoCompression:
         return VIPS_FOREIGN_TIFF_COMPRESSION_NONE;
-    case 3:
-    case 4:
-        return tiff.bitsPerSample == 1 ? VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4
-                                       : VIPS_FOREIGN_TIFF_COMPRESSION_LZW;
-    case 6:
-    case 7:
+    case tiff::kFaxGroup3:
+    case tiff::kFaxGroup4:
+        return facts.bitsPerSample == 1 ? VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4
+                                        : VIPS_FOREIGN_TIFF_COMPRESSION_LZW;
+    case tiff::kOldJpeg:
+    case tiff::kJpeg:
         return VIPS_FOREIGN_TIFF_COMPRESSION_JPEG;
-    case 8:
-    case 32946:
+    case tiff::kAdobeDeflate:
+    case tiff::kDeflate:
         return VIPS_FOREIGN_TIFF_COMPRESSION_DEFLATE;
-    case 32773:
+    case tiff::kPackBits:
         return VIPS_FOREIGN_TIFF_COMPRESSION_PACKBITS;
-    case 34712:
+    case tiff::kJpeg2000:
         return VIPS_FOREIGN_TIFF_COMPRESSION_JP2K;
-    case 50000:
+    case tiff::kZstd:
         return VIPS_FOREIGN_TIFF_COMPRESSION_ZSTD;
-    case 50001:
+    case tiff::kWebp:
         return VIPS_FOREIGN_TIFF_COMPRESSION_WEBP;
     default:
         return VIPS_FOREIGN_TIFF_COMPRESSION_LZW; // lossless and read everywhere
     }
 }
 
-VipsForeignTiffPredictor TiffPredictor(const TiffFacts& tiff) {
-    switch (tiff.predictor) {
-    case 2:
+VipsForeignTiffPredictor TiffPredictor(const TiffFacts& facts) {
+    switch (facts.predictor) {
+    case tiff::kHorizontalPredictor:
         return VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL;
-    case 3:
+    case tiff::kFloatPredictor:
         return VIPS_FOREIGN_TIFF_PREDICTOR_FLOAT;
     default:
         return VIPS_FOREIGN_TIFF_PREDICTOR_NONE;
@@ -54,12 +54,13 @@ VipsForeignTiffPredictor TiffPredictor(const TiffFacts& tiff) {
 void SaveTiff(const VImage& image, const ImageHeader& header, VTarget& target) {
     auto* options = VImage::option();
     if (header.tiff) {
-        const TiffFacts& tiff = *header.tiff;
-        options->set("compression", TiffCompression(tiff))->set("predictor", TiffPredictor(tiff));
-        const bool greyBelowByte = tiff.samplesPerPixel == 1 && tiff.bitsPerSample < 8 &&
-                                   (tiff.photometric == 0 || tiff.photometric == 1);
+        const TiffFacts& facts = *header.tiff;
+        options->set("compression", TiffCompression(facts))->set("predictor", TiffPredictor(facts));
+        const bool whiteIsZero = facts.photometric == tiff::kMinIsWhite;
+        const bool greyBelowByte = facts.samplesPerPixel == 1 && facts.bitsPerSample < 8 &&
+                                   (whiteIsZero || facts.photometric == tiff::kMinIsBlack);
         if (greyBelowByte && image.bands() == 1)
-            options->set("bitdepth", tiff.bitsPerSample)->set("miniswhite", tiff.photometric == 0);
+            options->set("bitdepth", facts.bitsPerSample)->set("miniswhite", whiteIsZero);
     }
     image.tiffsave_target(target, options);
 }
