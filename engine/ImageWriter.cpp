@@ -1,5 +1,7 @@
 #include "engine/ImageWriter.h"
 
+#include <memory>
+
 #include "engine/JpegWriter.h"
 #include "engine/PnmWriter.h"
 #include "engine/VipsRuntime.h"
@@ -99,11 +101,14 @@ bool SaveThroughMagick(const VImage& image, const ImageHeader& header, ByteSink&
         VImage::option()->set("format", std::string(TraitsOf(header.format).name).c_str());
     if (header.paletteBits > 0 && header.paletteBits <= kLargestPaletteBits)
         options->set("bitdepth", header.paletteBits);
-    VipsBlob* blob = image.magicksave_buffer(options);
+    const auto release = [](VipsBlob* blob) {
+        vips_area_unref(VIPS_AREA(blob));
+    };
+    const std::unique_ptr<VipsBlob, decltype(release)> blob(image.magicksave_buffer(options),
+                                                            release);
     std::size_t length = 0;
-    const void* data = vips_blob_get(blob, &length);
+    const void* data = vips_blob_get(blob.get(), &length);
     const bool written = out.write(data, length);
-    vips_area_unref(VIPS_AREA(blob));
     if (!written)
         error = out.error();
     return written;

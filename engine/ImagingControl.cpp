@@ -182,13 +182,13 @@ std::optional<PreviewPicture> ImagingControl::Preview(int maxSide) const {
     try {
         const vips::VImage image = BuildPreviewImage(header, maxSide);
         std::size_t bytes = 0;
-        void* memory = image.write_to_memory(&bytes);
+        const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&bytes),
+                                                              g_free);
         PreviewPicture picture;
         picture.width = image.width();
         picture.height = image.height();
-        const auto* pixels = static_cast<const std::uint8_t*>(memory);
+        const auto* pixels = static_cast<const std::uint8_t*>(memory.get());
         picture.rgb.assign(pixels, pixels + bytes);
-        g_free(memory);
         return picture;
     } catch (const vips::VError&) {
         vips_error_clear();

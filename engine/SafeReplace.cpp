@@ -153,7 +153,7 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
     return removed;
 }
 
-ReplacementFile::ReplacementFile(std::filesystem::path destination,
+ReplacementFile::ReplacementFile(Key, std::filesystem::path destination,
                                  std::filesystem::path temporaryPath, int descriptor,
                                  std::unique_ptr<Original> original)
     : destination_(std::move(destination)), temporaryPath_(std::move(temporaryPath)),
@@ -210,8 +210,7 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
             ::close(fd);
             continue;
         }
-        return std::unique_ptr<ReplacementFile>(
-            new ReplacementFile(destination, path, fd, std::move(original)));
+        return std::make_unique<ReplacementFile>(Key(), destination, path, fd, std::move(original));
     }
     error = "cannot create a temporary file in " + folder.string();
     return nullptr;

@@ -23,10 +23,18 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 // A symbolic link stays a link and the file it points to is replaced; a file with several hard
 // links is rewritten in place once the new content is complete, so that every link sees it.
 class ReplacementFile final : public ByteSink {
+    struct Original;
+    // Only create() makes one; the key lets it do so through std::make_unique.
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
     // Nothing, with the reason in `error`, when no temporary file can be made there.
     static std::unique_ptr<ReplacementFile> create(const std::filesystem::path& target,
                                                    std::string& error);
+    ReplacementFile(Key, std::filesystem::path destination, std::filesystem::path temporaryPath,
+                    int descriptor, std::unique_ptr<Original> original);
     ~ReplacementFile() override;
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -42,9 +50,6 @@ public:
     bool commit(std::string& error);
 
 private:
-    struct Original;
-    ReplacementFile(std::filesystem::path destination, std::filesystem::path temporaryPath,
-                    int descriptor, std::unique_ptr<Original> original);
     bool rewriteInPlace();
 
     std::filesystem::path destination_;
