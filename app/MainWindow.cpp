@@ -1,12 +1,279 @@
 #include "app/MainWindow.h"
 
+#include "app/ProgramFolder.h"
+#include "help/HTMLHelp.h"
+#include "help/frmAbout.h"
 #include "kovi/Version.h"
+#include "lists/ListFile.h"
+#include "platform/FolderTree.h"
+#include "platform/ImageView.h"
+#include "platform/PictureBox.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace kovi {
+namespace {
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("%1 v%2").arg(QString::fromLatin1(ProductName),
-                                                QString::fromLatin1(VersionText)));
+constexpr const char* BuiltInResolutions[] = {"80x80",    "150x150",   "320x240",
+                                              "640x480",  "800x600",   "1024x768",
+                                              "1152x864", "1200x1024", "1600x1200"};
+
+constexpr char RunningCaption[] = "Click the image window to abort processing...";
+
+} // namespace
+
+MainWindow::MainWindow(ProgramSettings& settings, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), store_(settings, this) {
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    ui_.setupUi(*this);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    connectCommands();
+
+    setWindowTitle(StartupCaption());
+    fillResolutionList();
+    loadSettings();
+    ui_.lstFolders->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+QString MainWindow::StartupCaption() {
+    return QStringLiteral("%1 v%2.%3.%4")
+        .arg(QString::fromLatin1(ProductName))
+        .arg(VersionMajor)
+        .arg(VersionMinor)
+        .arg(VersionRevision);
+}
+
+void MainWindow::connectCommands() {
+    connect(ui_.lstFolders, &FolderTree::folderClicked, this, &MainWindow::folderClicked);
+    connect(ui_.lstRes, &QComboBox::activated, this, &MainWindow::resolutionChosen);
+    connect(ui_.chkSubs, &QCheckBox::clicked, this, &MainWindow::subFoldersClicked);
+    connect(ui_.imgProcess, &ImageView::ImageClick, this, &MainWindow::imageClicked);
+
+    connect(ui_.cmdProcess, &QPushButton::clicked, this, &MainWindow::startProcessing);
+    connect(ui_.mnuProcess, &QAction::triggered, this, &MainWindow::startProcessing);
+    connect(ui_.cmdMap, &QPushButton::clicked, this, &MainWindow::mapNetworkDrive);
+    connect(ui_.mnuMap, &QAction::triggered, this, &MainWindow::mapNetworkDrive);
+    connect(ui_.mnuDetailedList, &QAction::triggered, this, &MainWindow::generateDetailedList);
+    connect(ui_.cmdQuit, &QPushButton::clicked, this, &MainWindow::quitProgram);
+    connect(ui_.mnuQuit, &QAction::triggered, this, &MainWindow::quitProgram);
+
+    connect(ui_.mnuCustom, &QAction::triggered, this, &MainWindow::showCustomResolutions);
+    connect(ui_.mnuFolderExclusions, &QAction::triggered, this, &MainWindow::showFolderExclusions);
+    connect(ui_.mnuProcessingExtentions, &QAction::triggered, this,
+            &MainWindow::showExtensionExclusions);
+    connect(ui_.cmdOptions, &QPushButton::clicked, this, &MainWindow::showOptions);
+    connect(ui_.mnuOptions, &QAction::triggered, this, &MainWindow::showOptions);
+
+    connect(ui_.mnuKoviHelp, &QAction::triggered, this, &MainWindow::showHelpContents);
+    connect(ui_.mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
+    connect(ui_.picLogo, &PictureBox::clicked, this, &MainWindow::showAbout);
+}
+
+void MainWindow::fillResolutionList() {
+    for (const char* resolution : BuiltInResolutions)
+        ui_.lstRes->addItem(QString::fromLatin1(resolution));
+    for (const std::string& entry : LoadList(CustomResolutionsFile()))
+        ui_.lstRes->addItem(QString::fromStdString(entry));
+}
+
+void MainWindow::loadSettings() {
+    store_.LoadRegSetting(QLatin1String(LastFolderKey));
+
+    store_.LoadRegSetting(QLatin1String(LastResIndexKey));
+    const int chosen = ui_.lstRes->findText(settings_.LastResIndex);
+    // A saved size that is no longer listed (a custom size removed meanwhile): the first
+    // entry, so that what is shown is also what a run uses.
+    chooseResolution(chosen >= 0 ? chosen : 0);
+
+    store_.LoadRegSetting(QLatin1String(ProcessSubsKey));
+    ui_.chkSubs->setChecked(settings_.ProcessSubs == QLatin1String("1"));
+
+    store_.LoadRegSetting(QLatin1String(JpegChromKey));
+    ui_.imgProcess->SetJpegChromFactor(settings_.JpegChrom);
+    store_.LoadRegSetting(QLatin1String(JpegLumKey));
+    ui_.imgProcess->SetJpegLumFactor(settings_.JpegLum);
+
+    store_.LoadRegSetting(QLatin1String(ShowTipsKey));
+    store_.LoadRegSetting(QLatin1String(WriteLogKey));
+}
+
+QString MainWindow::SelectedFolder() const {
+    return ui_.lstFolders->SelectedFolder();
+}
+
+void MainWindow::SetSelectedFolder(const QString& folder) {
+    ui_.lstFolders->SetSelectedFolder(folder);
+}
+
+QString MainWindow::targetResolution() const {
+    return ui_.lstRes->currentText();
+}
+
+bool MainWindow::processSubFolders() const {
+    return ui_.chkSubs->isChecked();
+}
+
+FolderTree& MainWindow::folderTree() {
+    return *ui_.lstFolders;
+}
+
+ImageView& MainWindow::imageView() {
+    return *ui_.imgProcess;
+}
+
+QStringList MainWindow::resolutions() const {
+    QStringList entries;
+    for (int i = 0; i < ui_.lstRes->count(); ++i)
+        entries.append(ui_.lstRes->itemText(i));
+    return entries;
+}
+
+void MainWindow::appendResolution(const QString& resolution) {
+    ui_.lstRes->addItem(resolution);
+}
+
+void MainWindow::removeResolution(const QString& resolution) {
+    for (int i = ui_.lstRes->count() - 1; i >= 0; --i) {
+        if (ui_.lstRes->itemText(i) == resolution)
+            ui_.lstRes->removeItem(i);
+    }
+}
+
+void MainWindow::chooseResolution(int index) {
+    if (index < 0 || index >= ui_.lstRes->count())
+        return;
+    ui_.lstRes->setCurrentIndex(index);
+    resolutionChosen();
+}
+
+void MainWindow::beginRunState(int targetCount) {
+    // A range of 0..0 would show the bar's busy animation instead of a count.
+    ui_.prgProcess->setRange(0, std::max(targetCount, 1));
+    ui_.prgProcess->setValue(0);
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui_.lstFolders), static_cast<QWidget*>(ui_.lstRes),
+          static_cast<QWidget*>(ui_.chkSubs), static_cast<QWidget*>(ui_.picLogo),
+          static_cast<QWidget*>(ui_.cmdOptions), static_cast<QWidget*>(ui_.cmdProcess),
+          static_cast<QWidget*>(ui_.cmdQuit), static_cast<QWidget*>(ui_.cmdMap)})
+        control->setEnabled(false);
+    setRunCommandsEnabled(false);
+    setWindowTitle(QString::fromLatin1(RunningCaption));
+    busyCursor_.emplace();
+    abortRequested_ = false;
+}
+
+void MainWindow::endRunState() {
+    ui_.prgProcess->setValue(0);
+    ui_.labStatus1->clear();
+    ui_.labStatus2->clear();
+    ui_.imgProcess->clear();
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui_.lstFolders), static_cast<QWidget*>(ui_.lstRes),
+          static_cast<QWidget*>(ui_.chkSubs), static_cast<QWidget*>(ui_.picLogo),
+          static_cast<QWidget*>(ui_.cmdOptions), static_cast<QWidget*>(ui_.cmdProcess),
+          static_cast<QWidget*>(ui_.cmdQuit), static_cast<QWidget*>(ui_.cmdMap)})
+        control->setEnabled(true);
+    setRunCommandsEnabled(true);
+    setWindowTitle(StartupCaption());
+    busyCursor_.reset();
+}
+
+void MainWindow::setRunCommandsEnabled(bool enabled) {
+    ui_.mnuProcess->setEnabled(enabled);
+    ui_.mnuDetailedList->setEnabled(enabled);
+}
+
+void MainWindow::setStatusLine1(const QString& text) {
+    ui_.labStatus1->setText(text);
+}
+
+void MainWindow::setStatusLine2(const QString& text) {
+    ui_.labStatus2->setText(text);
+}
+
+void MainWindow::setProgressValue(int value) {
+    ui_.prgProcess->setValue(value);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // The close box ends the program without saving: only Quit saves the four settings.
+    event->accept();
+    abortRequested_ = true;
+    emit quitRequested();
+}
+
+void MainWindow::folderClicked() {
+    const QString folder = SelectedFolder();
+    if (folder != QLatin1String(MyComputerText))
+        store_.SaveRegSetting(QLatin1String(LastFolderKey));
+    ui_.lstFolders->setToolTip(settings_.ShowTips != 0 ? folder : QString());
+}
+
+void MainWindow::resolutionChosen() {
+    settings_.LastResIndex = ui_.lstRes->currentText();
+}
+
+void MainWindow::subFoldersClicked() {
+    settings_.ProcessSubs = ui_.chkSubs->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+void MainWindow::imageClicked() {
+    abortRequested_ = true;
+}
+
+void MainWindow::quitProgram() {
+    store_.SaveRegSetting(QLatin1String(ProcessSubsKey));
+    store_.SaveRegSetting(QLatin1String(LastResIndexKey));
+    store_.SaveRegSetting(QLatin1String(JpegChromKey));
+    store_.SaveRegSetting(QLatin1String(JpegLumKey));
+    // A run under way stops after its current file.
+    abortRequested_ = true;
+    emit quitRequested();
+}
+
+void MainWindow::startProcessing() {}
+
+void MainWindow::mapNetworkDrive() {}
+
+void MainWindow::showOptions() {}
+
+void MainWindow::generateDetailedList() {}
+
+void MainWindow::showCustomResolutions() {}
+
+void MainWindow::showFolderExclusions() {}
+
+void MainWindow::showExtensionExclusions() {}
+
+void MainWindow::showHelpContents() {
+    if (!help_)
+        help_ = std::make_unique<HTMLHelp>();
+    help_->setCHMFile(QString::fromStdString(HelpFile().string()));
+    help_->HHDisplayContents();
+}
+
+void MainWindow::showAbout() {
+    frmAbout about(this);
+    about.exec();
 }
 
 } // namespace kovi

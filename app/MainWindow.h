@@ -1,13 +1,111 @@
 #pragma once
 
+#include "app/MainWindowUi.h"
+#include "app/ProgramSettings.h"
+#include "app/SettingsStore.h"
+#include "platform/BusyCursor.h"
+
 #include <QMainWindow>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <optional>
 
 namespace kovi {
 
-class MainWindow : public QMainWindow {
+class FolderTree;
+class HTMLHelp;
+class ImageView;
+
+// The program's main window: the folder to process, the target resolution, the sub-folder
+// switch, the picture of the file being worked on, two status lines and a progress bar, and
+// the commands. It reads its controls and leaves the work to the core; runs drive it through
+// the public methods below.
+class MainWindow : public QMainWindow, public FolderSelection {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Loads the settings into `settings` and shows them.
+    explicit MainWindow(ProgramSettings& settings, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // "Kovi rZk Lite v1.1.0": the caption at rest.
+    static QString StartupCaption();
+
+    // The folder tree's selection: a full path, or "My Computer".
+    QString SelectedFolder() const override;
+    void SetSelectedFolder(const QString& folder) override;
+
+    // What a run reads.
+    QString targetResolution() const;
+    bool processSubFolders() const;
+    // Set by a click on the picture (and by quitting); a run clears it when it starts and
+    // stops before its next file once it is set.
+    std::atomic<bool>& AbortRequested() { return abortRequested_; }
+
+    ProgramSettings& settings() { return settings_; }
+    SettingsStore& settingsStore() { return store_; }
+    FolderTree& folderTree();
+    ImageView& imageView();
+
+    // The resolution list: nine built-in sizes, then the entries of custom.dat.
+    QStringList resolutions() const;
+    // Adds an entry at the end; the selection stays.
+    void appendResolution(const QString& resolution);
+    // Removes every entry equal to the text (exact, case-sensitive), built-in ones too.
+    void removeResolution(const QString& resolution);
+    // Selects an entry as a user's choice would: it becomes the current target resolution.
+    void chooseResolution(int index);
+
+    // The running state of a batch run: the controls that would start or change a run are
+    // disabled, the caption asks for a click to abort, the pointer is busy and the progress
+    // bar counts from 0 to `targetCount`. The abort flag is cleared.
+    void beginRunState(int targetCount);
+    // Back at rest: controls enabled, caption, pointer, progress, status lines and picture
+    // as at start-up.
+    void endRunState();
+    // The menu items that start a run or a listing; off while either is under way.
+    void setRunCommandsEnabled(bool enabled);
+    void setStatusLine1(const QString& text);
+    void setStatusLine2(const QString& text);
+    void setProgressValue(int value);
+
+signals:
+    // Quit or the close box: the program should end now.
+    void quitRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void connectCommands();
+    void fillResolutionList();
+    void loadSettings();
+
+    void folderClicked();
+    void resolutionChosen();
+    void subFoldersClicked();
+    void imageClicked();
+    void quitProgram();
+
+    // Commands whose windows and runs are added by their own features.
+    void startProcessing();
+    void mapNetworkDrive();
+    void showOptions();
+    void generateDetailedList();
+    void showCustomResolutions();
+    void showFolderExclusions();
+    void showExtensionExclusions();
+    void showHelpContents();
+    void showAbout();
+
+    MainWindowUi ui_;
+    ProgramSettings& settings_;
+    SettingsStore store_;
+    std::atomic<bool> abortRequested_{false};
+    std::optional<BusyCursorGuard> busyCursor_;
+    // Made on the first help request and kept until the program ends.
+    std::unique_ptr<HTMLHelp> help_;
 };
 
 } // namespace kovi

@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "app/ProgramSettings.h"
 
 #include "kovi/Version.h"
 
@@ -10,7 +11,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kovi::VersionText));
 
-    kovi::MainWindow window;
+    kovi::ProgramSettings settings;
+    kovi::MainWindow window(settings);
+    QObject::connect(&window, &kovi::MainWindow::quitRequested, &application,
+                     [] { QCoreApplication::exit(0); });
     window.show();
     return QApplication::exec();
 }

@@ -1,0 +1,183 @@
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "engine/HeaderPeek.h"
+
+namespace kovi {
+namespace {
+
+constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr int kJpegMaxSegments = 4096;
+constexpr int kWebpMaxChunks = 64;
+constexpr int kPngMaxChunksBeforeData = 256;
+constexpr std::size_t kPngChunkOverhead = 12; // length, type and CRC
+constexpr std::size_t kFileTypeBoxMax = 256;
+
+bool StartsWith(const std::vector<std::uint8_t>& bytes, std::size_t at, std::string_view text) {
+    return bytes.size() >= at + text.size() &&
+           std::memcmp(bytes.data() + at, text.data(), text.size()) == 0;
+}
+
+bool IsStartOfFrame(int marker) {
+    // C4 (Huffman tables), C8 (reserved) and CC (arithmetic conditioning) share the range.
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+bool IsProgressive(int marker) {
+    return marker == 0xC2 || marker == 0xC6 || marker == 0xCA || marker == 0xCE;
+}
+
+std::optional<JpegFacts> ReadFrame(HeaderReader& reader, std::uint64_t at, int marker) {
+    const auto b = reader.read(at, 2 + 6 + 3 * 4);
+    if (b.size() < 8)
+        return std::nullopt;
+    JpegFacts facts;
+    facts.components = b[7];
+    facts.progressive = IsProgressive(marker);
+    if (facts.components < 1 || facts.components > 4 ||
+        b.size() < 8 + 3 * static_cast<std::size_t>(facts.components))
+        return std::nullopt;
+    for (int c = 0; c < facts.components; ++c) {
+        const int sampling = b[8 + 3 * static_cast<std::size_t>(c) + 1];
+        facts.horizontalSampling[static_cast<std::size_t>(c)] = sampling >> 4;
+        facts.verticalSampling[static_cast<std::size_t>(c)] = sampling & 0x0F;
+    }
+    return facts;
+}
+
+} // namespace
+
+int PngFacts::channels() const {
+    switch (colourType) {
+    case 0:
+        return 1;
+    case 2:
+        return 3;
+    case 3:
+        return 1;
+    case 4:
+        return 2;
+    case 6:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+std::optional<PngFacts> PeekPng(HeaderReader& reader) {
+    const auto b = reader.read(0, 29);
+    if (b.size() < 29 || std::memcmp(b.data(), kPngSignature, sizeof kPngSignature) != 0 ||
+        !StartsWith(b, 12, "IHDR"))
+        return std::nullopt;
+    PngFacts facts;
+    facts.bitDepth = b[24];
+    facts.colourType = b[25];
+    facts.interlaced = b[28] == 1;
+    if (facts.channels() == 0)
+        return std::nullopt;
+    // An animation announces itself with acTL before the first image data.
+    std::uint64_t at = 8;
+    for (int chunk = 0; chunk < kPngMaxChunksBeforeData; ++chunk) {
+        const auto header = reader.read(at, 8);
+        if (header.size() < 8 || StartsWith(header, 4, "IDAT"))
+            break;
+        if (StartsWith(header, 4, "acTL")) {
+            facts.animated = true;
+            break;
+        }
+        at += kPngChunkOverhead + Be32(header, 0);
+    }
+    return facts;
+}
+
+bool PeekHeifSequence(HeaderReader& reader) {
+    const auto box = reader.read(0, kFileTypeBoxMax);
+    if (box.size() < 16 || !StartsWith(box, 4, "ftyp"))
+        return false;
+    const std::size_t size = std::min<std::size_t>(Be32(box, 0), box.size());
+    // The major brand, then (after a minor version) the compatible brands.
+    for (std::size_t at = 8; at + 4 <= size; at += at == 8 ? 8 : 4)
+        if (StartsWith(box, at, "avis") || StartsWith(box, at, "msf1") ||
+            StartsWith(box, at, "hevs"))
+            return true;
+    return false;
+}
+
+std::optional<JpegFacts> PeekJpeg(HeaderReader& reader) {
+    const auto start = reader.read(0, 2);
+    if (start.size() < 2 || start[0] != 0xFF || start[1] != 0xD8)
+        return std::nullopt;
+    std::uint64_t at = 2;
+    for (int segment = 0; segment < kJpegMaxSegments; ++segment) {
+        const auto b = reader.read(at, 4);
+        if (b.size() < 2 || b[0] != 0xFF)
+            return std::nullopt;
+        const int marker = b[1];
+        if (marker == 0xFF) { // fill byte before a marker
+            at += 1;
+            continue;
+        }
+        if (IsStartOfFrame(marker))
+            return ReadFrame(reader, at + 2, marker);
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+            at += 2;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9 || b.size() < 4)
+            return std::nullopt; // image data or the end before any frame header
+        at += 2 + Be16(b, 2);
+    }
+    return std::nullopt;
+}
+
+std::optional<PnmFacts> PeekPnm(HeaderReader& reader) {
+    const auto b = reader.read(0, 2);
+    if (b.size() < 2 || b[0] != 'P')
+        return std::nullopt;
+    switch (b[1]) {
+    case '1':
+        return PnmFacts{ImageFormat::Pbm, true};
+    case '2':
+        return PnmFacts{ImageFormat::Pgm, true};
+    case '3':
+        return PnmFacts{ImageFormat::Ppm, true};
+    case '4':
+        return PnmFacts{ImageFormat::Pbm, false};
+    case '5':
+        return PnmFacts{ImageFormat::Pgm, false};
+    case '6':
+        return PnmFacts{ImageFormat::Ppm, false};
+    case 'F':
+    case 'f':
+        return PnmFacts{ImageFormat::Pfm, false};
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<bool> PeekWebpLossless(HeaderReader& reader) {
+    const auto riff = reader.read(0, 12);
+    if (!StartsWith(riff, 0, "RIFF") || !StartsWith(riff, 8, "WEBP"))
+        return std::nullopt;
+    std::uint64_t at = 12;
+    for (int chunk = 0; chunk < kWebpMaxChunks; ++chunk) {
+        const auto b = reader.read(at, 8);
+        if (b.size() < 8)
+            return std::nullopt;
+        if (StartsWith(b, 0, "VP8L"))
+            return true;
+        if (StartsWith(b, 0, "VP8 "))
+            return false;
+        if (StartsWith(b, 0, "ANMF")) {
+            // A frame holds its own chunks after a 16-byte frame header.
+            at += 8 + 16;
+            continue;
+        }
+        const std::uint64_t size = Le32(b, 4);
+        at += 8 + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace kovi

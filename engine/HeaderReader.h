@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace kovi {
+
+// Reads small pieces of a file for the header checks that libvips does not make itself.
+class HeaderReader {
+public:
+    explicit HeaderReader(const std::filesystem::path& path);
+
+    bool isOpen() const { return open_; }
+    // Up to `count` bytes from `offset`; fewer at the end of the file, none past it.
+    std::vector<std::uint8_t> read(std::uint64_t offset, std::size_t count);
+
+private:
+    std::ifstream stream_;
+    bool open_ = false;
+};
+
+inline std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+inline std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 16) |
+           (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+inline std::uint16_t Be16(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return static_cast<std::uint16_t>((b[at] << 8) | b[at + 1]);
+}
+inline std::uint32_t Be32(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return (static_cast<std::uint32_t>(b[at]) << 24) |
+           (static_cast<std::uint32_t>(b[at + 1]) << 16) |
+           (static_cast<std::uint32_t>(b[at + 2]) << 8) | static_cast<std::uint32_t>(b[at + 3]);
+}
+
+} // namespace kovi

@@ -1,0 +1,187 @@
+#include "engine/ImageHeader.h"
+
+#include <system_error>
+
+#include <vips/vips8>
+
+#include "engine/VipsRuntime.h"
+
+namespace kovi {
+namespace {
+
+int BitsOfBandFormat(VipsBandFormat format) {
+    switch (format) {
+    case VIPS_FORMAT_UCHAR:
+    case VIPS_FORMAT_CHAR:
+        return 8;
+    case VIPS_FORMAT_USHORT:
+    case VIPS_FORMAT_SHORT:
+        return 16;
+    case VIPS_FORMAT_UINT:
+    case VIPS_FORMAT_INT:
+    case VIPS_FORMAT_FLOAT:
+        return 32;
+    case VIPS_FORMAT_DOUBLE:
+    case VIPS_FORMAT_COMPLEX:
+        return 64;
+    case VIPS_FORMAT_DPCOMPLEX:
+        return 128;
+    default:
+        return 8;
+    }
+}
+
+int IntField(const vips::VImage& image, const char* name, int fallback) {
+    if (image.get_typeof(name) == 0)
+        return fallback;
+    try {
+        return image.get_int(name);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return fallback;
+    }
+}
+
+std::string StringField(const vips::VImage& image, const char* name) {
+    if (image.get_typeof(name) == 0)
+        return {};
+    try {
+        return image.get_string(name);
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return {};
+    }
+}
+
+std::string FindLoader(const std::filesystem::path& path) {
+    const char* typeName = vips_foreign_find_load(VipsFileName(path).c_str());
+    if (typeName == nullptr) {
+        vips_error_clear();
+        return {};
+    }
+    const char* nickname = vips_nickname_find(g_type_from_name(typeName));
+    return nickname != nullptr ? nickname : "";
+}
+
+// Fills the header from what libvips reports; the loader reads no pixels for this.
+bool ReadThroughVips(ImageHeader& header) {
+    vips::VImage image;
+    try {
+        vips::VImage::call(header.loader.c_str(), vips::VImage::option()
+                                                      ->set("filename", header.path.c_str())
+                                                      ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                      ->set("out", &image));
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return false;
+    }
+    header.width = image.width();
+    header.height = vips_image_get_page_height(image.get_image());
+    header.pages = std::max(1, IntField(image, "n-pages", 1));
+    header.bands = image.bands();
+    header.bitsPerPixel = image.bands() * BitsOfBandFormat(image.format());
+    header.paletteBits = IntField(image, "palette-bit-depth", 0);
+    header.sampleBits = IntField(image, "heif-bitdepth", 0);
+    if (header.format == ImageFormat::OtherMagick)
+        header.format = FormatOfMagickName(StringField(image, "magick-format"));
+    if (header.format == ImageFormat::Heif && StringField(image, "heif-compression") == "av1")
+        header.format = ImageFormat::Avif;
+    return header.width > 0 && header.height > 0;
+}
+
+// The finer facts of the formats where libvips' report is not the whole story.
+void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
+    switch (header.format) {
+    case ImageFormat::Jpeg:
+        header.jpeg = PeekJpeg(reader);
+        if (header.jpeg)
+            header.bitsPerPixel = 8 * header.jpeg->components;
+        break;
+    case ImageFormat::Png:
+        header.png = PeekPng(reader);
+        if (header.png) {
+            header.sequence = header.png->animated;
+            header.paletteBits = header.png->palette() ? header.png->bitDepth : 0;
+            header.bitsPerPixel = header.png->bitDepth * header.png->channels();
+        }
+        break;
+    case ImageFormat::Gif:
+        // The depth of the colour table, which is what a GIF stores per pixel.
+        if (header.paletteBits == 0)
+            header.paletteBits = 8;
+        header.bitsPerPixel = header.paletteBits;
+        break;
+    case ImageFormat::Tiff:
+        header.tiff = PeekTiff(reader);
+        if (header.tiff) {
+            const bool palette = header.tiff->photometric == tiff::kPalette;
+            header.paletteBits = palette ? header.tiff->bitsPerSample : 0;
+            header.bitsPerPixel =
+                header.tiff->bitsPerSample * (palette ? 1 : header.tiff->samplesPerPixel);
+        }
+        break;
+    case ImageFormat::Ppm:
+        header.pnm = PeekPnm(reader);
+        if (header.pnm) {
+            header.format = header.pnm->format;
+            if (header.format == ImageFormat::Pbm)
+                header.bitsPerPixel = 1;
+        }
+        break;
+    case ImageFormat::WebP:
+        header.lossless = PeekWebpLossless(reader).value_or(false);
+        break;
+    case ImageFormat::Heif:
+    case ImageFormat::Avif:
+        header.sequence = PeekHeifSequence(reader);
+        if (header.sampleBits > 0)
+            header.bitsPerPixel = header.sampleBits * header.bands;
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+std::string VipsFileName(const std::filesystem::path& path) {
+    return path.string() + "[]";
+}
+
+std::optional<ImageHeader> ReadImageHeader(const std::filesystem::path& path) {
+    StartVips();
+    std::error_code error;
+    if (path.empty() || !std::filesystem::is_regular_file(path, error))
+        return std::nullopt;
+    ImageHeader header;
+    header.path = path;
+    const auto bytes = std::filesystem::file_size(path, error);
+    if (error)
+        return std::nullopt;
+    header.fileBytes = static_cast<std::int64_t>(bytes);
+
+    header.loader = FindLoader(path);
+    header.format = FormatOfLoader(header.loader);
+    if (header.format == ImageFormat::None)
+        return std::nullopt;
+
+    HeaderReader reader(path);
+    if (header.format == ImageFormat::OtherMagick) {
+        // ImageMagick decodes the whole picture to report its size; these headers say it all.
+        if (const auto raster = PeekMagickRaster(reader)) {
+            header.format = raster->format;
+            header.width = raster->width;
+            header.height = raster->height;
+            header.pages = raster->images;
+            header.bitsPerPixel = raster->bitsPerPixel;
+            header.paletteBits = raster->bitsPerPixel <= 8 ? raster->bitsPerPixel : 0;
+            return header;
+        }
+    }
+    if (!ReadThroughVips(header))
+        return std::nullopt;
+    RefineFromFile(header, reader);
+    return header;
+}
+
+} // namespace kovi

@@ -1,0 +1,199 @@
+#include "engine/ImagingControl.h"
+
+#include <algorithm>
+
+#include <vips/vips8>
+
+#include "engine/ImageHeader.h"
+#include "engine/ImageWriter.h"
+#include "engine/JpegQuality.h"
+#include "engine/Resampler.h"
+#include "engine/SafeReplace.h"
+#include "engine/VipsRuntime.h"
+
+namespace kovi {
+
+namespace {
+
+constexpr std::int64_t kTrueColourCount = std::int64_t{1} << 24;
+constexpr int kTrueColourBits = 24;
+
+struct Size {
+    int width = 0;
+    int height = 0;
+};
+
+} // namespace
+
+struct ImagingControl::State {
+    std::filesystem::path loadPath;
+    std::filesystem::path savePath;
+    std::optional<ImageHeader> header;
+    std::optional<Size> resized;
+    // The lazy resampling pipeline; it reads its file once, so it is built again per save.
+    std::optional<vips::VImage> pipeline;
+    int luminanceFactor = 0;
+    int chrominanceFactor = 0;
+    std::string lastError;
+
+    bool fail(std::string reason) {
+        lastError = std::move(reason);
+        return false;
+    }
+};
+
+ImagingControl::ImagingControl() : state_(std::make_unique<State>()) {
+    StartVips();
+}
+
+ImagingControl::~ImagingControl() = default;
+
+void ImagingControl::SetLoadPath(const std::filesystem::path& path) {
+    state_->pipeline.reset();
+    state_->resized.reset();
+    state_->header = ReadImageHeader(path);
+    state_->loadPath = state_->header ? path : std::filesystem::path();
+}
+
+const std::filesystem::path& ImagingControl::LoadPath() const {
+    return state_->loadPath;
+}
+
+int ImagingControl::ImageWidth() const {
+    if (state_->resized)
+        return state_->resized->width;
+    return state_->header ? state_->header->width : 0;
+}
+
+int ImagingControl::ImageHeight() const {
+    if (state_->resized)
+        return state_->resized->height;
+    return state_->header ? state_->header->height : 0;
+}
+
+std::int64_t ImagingControl::FileBytes() const {
+    return state_->header ? state_->header->fileBytes : 0;
+}
+
+int ImagingControl::FileTypeCode() const {
+    return state_->header ? TraitsOf(state_->header->format).typeCode : 0;
+}
+
+int ImagingControl::BitsPerPixel() const {
+    return state_->header ? state_->header->bitsPerPixel : 0;
+}
+
+std::int64_t ImagingControl::ColourCount() const {
+    const int bits = BitsPerPixel();
+    if (bits <= 0)
+        return 0;
+    return bits >= kTrueColourBits ? kTrueColourCount : std::int64_t{1} << bits;
+}
+
+bool ImagingControl::ResizeImage(int width, int height) {
+    state_->lastError.clear();
+    if (!state_->header)
+        return state_->fail("no image is loaded");
+    if (width < 1 || height < 1)
+        return state_->fail("the new size must be at least 1 x 1 pixels");
+    if (auto breach = PixelLimitBreach(*state_->header, width, height))
+        return state_->fail(*breach);
+    try {
+        state_->pipeline = BuildResizedImage(*state_->header, width, height);
+    } catch (const vips::VError&) {
+        state_->pipeline.reset();
+        return state_->fail(TakeVipsError("the image could not be read"));
+    }
+    state_->resized = Size{width, height};
+    return true;
+}
+
+void ImagingControl::SetSavePath(const std::filesystem::path& path) {
+    state_->savePath = path;
+}
+
+const std::filesystem::path& ImagingControl::SavePath() const {
+    return state_->savePath;
+}
+
+bool ImagingControl::CanSave() const {
+    return state_->header && !SaveRefusal(*state_->header);
+}
+
+bool ImagingControl::SaveImage() {
+    state_->lastError.clear();
+    if (!state_->header)
+        return state_->fail("no image is loaded");
+    const ImageHeader& header = *state_->header;
+    if (auto refusal = SaveRefusal(header))
+        return state_->fail(*refusal);
+    if (state_->savePath.empty())
+        return state_->fail("no path to save to");
+
+    std::optional<vips::VImage> pipeline;
+    pipeline.swap(state_->pipeline);
+    if (!pipeline) {
+        const Size size = state_->resized.value_or(Size{header.width, header.height});
+        if (auto breach = PixelLimitBreach(header, size.width, size.height))
+            return state_->fail(*breach);
+        try {
+            pipeline = BuildResizedImage(header, size.width, size.height);
+        } catch (const vips::VError&) {
+            return state_->fail(TakeVipsError("the image could not be read"));
+        }
+    }
+
+    std::string error;
+    auto file = ReplacementFile::create(state_->savePath, error);
+    if (!file)
+        return state_->fail(error);
+    const JpegFactors factors{state_->luminanceFactor, state_->chrominanceFactor};
+    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->commit(error))
+        return state_->fail(error);
+    return true;
+}
+
+void ImagingControl::SetJpegChromFactor(int factor) {
+    state_->chrominanceFactor = std::clamp(factor, 0, kJpegFactorMax);
+}
+
+void ImagingControl::SetJpegLumFactor(int factor) {
+    state_->luminanceFactor = std::clamp(factor, 0, kJpegFactorMax);
+}
+
+int ImagingControl::JpegChromFactor() const {
+    return state_->chrominanceFactor;
+}
+
+int ImagingControl::JpegLumFactor() const {
+    return state_->luminanceFactor;
+}
+
+const std::string& ImagingControl::LastError() const {
+    return state_->lastError;
+}
+
+std::optional<PreviewPicture> ImagingControl::Preview(int maxSide) const {
+    if (!state_->header || maxSide < 1)
+        return std::nullopt;
+    const ImageHeader& header = *state_->header;
+    if (PixelLimitBreach(header, std::min(header.width, maxSide), std::min(header.height, maxSide)))
+        return std::nullopt;
+    try {
+        const vips::VImage image = BuildPreviewImage(header, maxSide);
+        std::size_t bytes = 0;
+        const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&bytes),
+                                                              g_free);
+        PreviewPicture picture;
+        picture.width = image.width();
+        picture.height = image.height();
+        const auto* pixels = static_cast<const std::uint8_t*>(memory.get());
+        picture.rgb.assign(pixels, pixels + bytes);
+        return picture;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+} // namespace kovi

@@ -1,0 +1,172 @@
+#include "engine/Resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kovi {
+namespace {
+
+using vips::VImage;
+
+constexpr int kJpegLargestShrink = 8;
+
+int CeilDiv(int value, int divisor) {
+    return (value + divisor - 1) / divisor;
+}
+
+// WebP scales while decoding; a whole factor leaves the fine step to Lanczos.
+int WebpShrink(const ImageHeader& header, int width, int height) {
+    const int shrink = std::min(header.width / width, header.height / height);
+    return std::max(shrink, 1);
+}
+
+// A JPEG 2000 file holds halved resolution levels; decode the smallest that covers.
+int Jpeg2000Level(const ImageHeader& header, int width, int height) {
+    int level = 0;
+    while (level + 1 < header.pages && level < 30 &&
+           CeilDiv(header.width, 1 << (level + 1)) >= width &&
+           CeilDiv(header.height, 1 << (level + 1)) >= height)
+        ++level;
+    return level;
+}
+
+VImage Load(const ImageHeader& header, vips::VOption* options) {
+    VImage image;
+    vips::VImage::call(header.loader.c_str(), options->set("filename", header.path.c_str())
+                                                  ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                                  ->set("out", &image));
+    return image;
+}
+
+// Opens the file for decoding with the reduction that suits width x height.
+VImage OpenReduced(const ImageHeader& header, int width, int height, bool allPages, bool reduce) {
+    auto* options = VImage::option();
+    // A damaged file must not be rewritten with its missing part painted grey.
+    options->set("fail_on", VIPS_FAIL_ON_TRUNCATED);
+    if (allPages)
+        options->set("n", -1);
+    if (reduce) {
+        switch (header.format) {
+        case ImageFormat::Jpeg:
+            if (const int shrink = JpegShrinkOnLoad(header.width, header.height, width, height);
+                shrink > 1)
+                options->set("shrink", shrink);
+            break;
+        case ImageFormat::WebP:
+            if (const int shrink = WebpShrink(header, width, height); shrink > 1)
+                options->set("scale", 1.0 / shrink);
+            break;
+        case ImageFormat::Jpeg2000:
+            if (const int level = Jpeg2000Level(header, width, height); level > 0)
+                options->set("page", level);
+            break;
+        default:
+            break;
+        }
+    }
+    return Load(header, options);
+}
+
+int PageHeight(const VImage& image) {
+    return vips_image_get_page_height(image.get_image());
+}
+
+VImage OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
+    VImage image = OpenReduced(header, width, height, allPages, true);
+    // Decoders round their reduced sizes their own way; never resample up from below.
+    if (image.width() < std::min(width, header.width) ||
+        PageHeight(image) < std::min(height, header.height))
+        image = OpenReduced(header, width, height, allPages, false);
+    return image;
+}
+
+VImage ResamplePage(VImage page, int width, int height) {
+    if (page.width() == width && page.height() == height)
+        return page;
+    const bool alpha = page.has_alpha();
+    const VipsBandFormat format = page.format();
+    // Resample colour weighted by coverage, or transparent pixels bleed their colour.
+    if (alpha)
+        page = page.premultiply();
+    VImage out = page.resize(static_cast<double>(width) / page.width(),
+                             VImage::option()
+                                 ->set("vscale", static_cast<double>(height) / page.height())
+                                 ->set("kernel", VIPS_KERNEL_LANCZOS3));
+    if (alpha)
+        out = out.unpremultiply().cast(format);
+    // Rounding inside the resampler can miss by a pixel; the size asked for is exact.
+    if (out.width() > width || out.height() > height)
+        out = out.extract_area(0, 0, std::min(out.width(), width), std::min(out.height(), height));
+    if (out.width() < width || out.height() < height)
+        out = out.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    return out;
+}
+
+// Each page on its own, so that no kernel reaches across into the next frame.
+VImage ResampleAllPages(const VImage& image, int width, int height) {
+    const int pageHeight = PageHeight(image);
+    const int pages = pageHeight > 0 ? image.height() / pageHeight : 1;
+    if (pages <= 1)
+        return ResamplePage(image, width, height);
+    std::vector<VImage> resampled;
+    resampled.reserve(static_cast<std::size_t>(pages));
+    for (int page = 0; page < pages; ++page)
+        resampled.push_back(ResamplePage(
+            image.extract_area(0, page * pageHeight, image.width(), pageHeight), width, height));
+    VImage joined = VImage::arrayjoin(resampled, VImage::option()->set("across", 1)).copy();
+    joined.set("page-height", height);
+    return joined;
+}
+
+} // namespace
+
+// JPEG decodes at 1/2, 1/4 or 1/8 straight from its DCT blocks, rounding sizes up.
+int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height) {
+    for (int shrink = kJpegLargestShrink; shrink > 1; shrink /= 2)
+        if (CeilDiv(sourceWidth, shrink) >= width && CeilDiv(sourceHeight, shrink) >= height)
+            return shrink;
+    return 1;
+}
+
+bool KeepsAllPages(const ImageHeader& header) {
+    const auto kind = TraitsOf(header.format).pages;
+    return header.pages > 1 && (kind == PageKind::Frames || kind == PageKind::Pages);
+}
+
+std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width, int height) {
+    const auto pages = static_cast<std::int64_t>(KeepsAllPages(header) ? header.pages : 1);
+    const auto sourcePage = static_cast<std::int64_t>(header.width) * header.height;
+    const auto targetPage = static_cast<std::int64_t>(width) * height;
+    const auto largestPage = std::max(sourcePage, targetPage);
+    if (largestPage > kMaxPagePixels || largestPage * pages > kMaxFilePixels)
+        return "the image is too large to process safely (" + std::to_string(header.width) + " x " +
+               std::to_string(header.height) + " pixels" +
+               (pages > 1 ? " in " + std::to_string(pages) + " pages" : "") + ")";
+    return std::nullopt;
+}
+
+VImage BuildResizedImage(const ImageHeader& header, int width, int height) {
+    const bool allPages = KeepsAllPages(header);
+    VImage image = OpenCovering(header, width, height, allPages);
+    return allPages ? ResampleAllPages(image, width, height) : ResamplePage(image, width, height);
+}
+
+VImage BuildPreviewImage(const ImageHeader& header, int maxSide) {
+    const double scale =
+        std::min(1.0, static_cast<double>(maxSide) / std::max(header.width, header.height));
+    const int width = std::max(1, static_cast<int>(std::lround(header.width * scale)));
+    const int height = std::max(1, static_cast<int>(std::lround(header.height * scale)));
+    VImage image = OpenCovering(header, width, height, false);
+    if (header.pages > 1 && PageHeight(image) < image.height())
+        image = image.extract_area(0, 0, image.width(), PageHeight(image));
+    image = ResamplePage(image, width, height).colourspace(VIPS_INTERPRETATION_sRGB);
+    if (image.has_alpha())
+        image =
+            image.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));
+    if (image.bands() > 3)
+        image = image.extract_band(0, VImage::option()->set("n", 3));
+    return image.cast(VIPS_FORMAT_UCHAR);
+}
+
+} // namespace kovi

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include <vips/vips8>
+
+#include "engine/ImageHeader.h"
+
+namespace kovi {
+
+// Images are refused for decoding above these sizes: a few bytes of header can declare
+// billions of pixels, and decoding them would take minutes or all the memory there is.
+// One page may hold as many pixels as a 16383 x 16383 picture, a whole file four times that.
+inline constexpr std::int64_t kMaxPagePixels = std::int64_t{16383} * 16383;
+inline constexpr std::int64_t kMaxFilePixels = 4 * kMaxPagePixels;
+
+// Why the image cannot be decoded at its size (or resampled to width x height), if it cannot.
+std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width, int height);
+
+// The largest JPEG decoding reduction (8, 4, 2 or 1) whose result still covers width x height.
+int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height);
+
+// Whether ResizeImage keeps every page or frame of the file (animations, multi-page TIFF).
+bool KeepsAllPages(const ImageHeader& header);
+
+// The image decoded at the largest reduction the format offers that still covers
+// width x height, then resampled with a Lanczos3 kernel to exactly width x height; each page
+// or frame on its own when the file keeps several. Nothing is computed until the result is
+// written. Throws vips::VError.
+vips::VImage BuildResizedImage(const ImageHeader& header, int width, int height);
+
+// The first page reduced to fit inside maxSide x maxSide, as 8-bit RGB. Throws vips::VError.
+vips::VImage BuildPreviewImage(const ImageHeader& header, int maxSide);
+
+} // namespace kovi

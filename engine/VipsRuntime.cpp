@@ -1,0 +1,50 @@
+#include "engine/VipsRuntime.h"
+
+#include <mutex>
+
+#include <vips/vips8>
+
+namespace kovi {
+namespace {
+
+void IgnoreMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+void StartOnce() {
+    if (VIPS_INIT("kovi-rzk-lite") != 0)
+        return;
+
+    constexpr auto quietLevels = static_cast<GLogLevelFlags>(
+        G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+    g_log_set_handler("VIPS", quietLevels, IgnoreMessage, nullptr);
+
+    // Each file is opened once and then left behind: a cache of operations would only hold
+    // file handles and decoded pixels of images that are never asked for again.
+    vips_cache_set_max(0);
+    vips_cache_set_max_mem(0);
+    vips_cache_set_max_files(0);
+
+    // These read plain text (numbers in rows) as images; a CSV export or a note with two numbers
+    // on its first line is no picture and must never be rewritten as one.
+    vips_operation_block_set("VipsForeignLoadCsv", TRUE);
+    vips_operation_block_set("VipsForeignLoadMatrix", TRUE);
+}
+
+} // namespace
+
+void StartVips() {
+    static std::once_flag started;
+    std::call_once(started, StartOnce);
+}
+
+std::string TakeVipsError(const std::string& fallback) {
+    std::string text = vips_error_buffer();
+    vips_error_clear();
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    // libvips stacks one line per layer that failed; keep them all on one line.
+    for (auto at = text.find('\n'); at != std::string::npos; at = text.find('\n', at))
+        text.replace(at, 1, "; ");
+    return text.empty() ? fallback : text;
+}
+
+} // namespace kovi

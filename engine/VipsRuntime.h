@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+namespace kovi {
+
+// Starts libvips once for the whole program, from any thread. Warnings that libvips and the
+// libraries under it print for damaged files are silenced: every file of a folder passes
+// through here and a bad one is an ordinary outcome, not a message for the terminal.
+void StartVips();
+
+// Takes the text of libvips' error buffer and empties it, so that one file's failure does not
+// leak into the reason given for the next. Falls back to `fallback` when the buffer is empty.
+std::string TakeVipsError(const std::string& fallback);
+
+} // namespace kovi

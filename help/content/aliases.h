@@ -1,0 +1,11 @@
+IDH_WELCOME=welcome.html
+IDH_MAIN_WINDOW=main_window.html
+IDH_PROCESSING=processing.html
+IDH_OPTIONS=options.html
+IDH_CUSTOM_RESOLUTIONS=custom_resolutions.html
+IDH_FOLDER_EXCLUSIONS=folder_exclusions.html
+IDH_EXTENSION_EXCLUSIONS=extension_exclusions.html
+IDH_DETAILED_LISTING=detailed_listing.html
+IDH_LOG_FILE=log_file.html
+IDH_BATCH=batch.html
+IDH_PROGRAM_FILES=program_files.html

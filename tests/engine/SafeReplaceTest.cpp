@@ -1,0 +1,409 @@
+// Replacing a file: through a temporary file beside it, so that a failure never leaves a
+// half-written or lost image; links, modes and owners survive; stale temporary files go.
+#include <cstdlib>
+#include <functional>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "engine/ImagingControl.h"
+#include "engine/SafeReplace.h"
+#include "tests/engine/TestImages.h"
+#include "tests/support/TempFolder.h"
+
+namespace kovi {
+namespace {
+
+using testing::ColourRamp;
+using vips::VImage;
+
+int EntriesIn(const std::filesystem::path& folder) {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+bool Run(const std::string& command) {
+    return std::system((command + " 2>/dev/null").c_str()) == 0;
+}
+
+std::string Quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+// A mount over a test folder, taken down again when the test ends.
+class Mount {
+public:
+    explicit Mount(std::filesystem::path at) : at_(std::move(at)) {}
+    ~Mount() {
+        if (mounted_)
+            Run("umount " + Quoted(at_));
+    }
+    Mount(const Mount&) = delete;
+    Mount& operator=(const Mount&) = delete;
+
+    bool readOnly() {
+        mounted_ = Run("mount --bind " + Quoted(at_) + " " + Quoted(at_));
+        return mounted_ && Run("mount -o remount,bind,ro " + Quoted(at_));
+    }
+    bool smallTmpfs(const char* size) {
+        mounted_ = Run("mount -t tmpfs -o size=" + std::string(size) + " tmpfs " + Quoted(at_));
+        return mounted_;
+    }
+
+private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+};
+
+// Resizes the image at `path` to half its size and saves it over itself.
+bool ShrinkInPlace(const std::filesystem::path& path, std::string* error = nullptr) {
+    ImagingControl control;
+    control.SetLoadPath(path);
+    if (!control.ResizeImage(std::max(1, control.ImageWidth() / 2),
+                             std::max(1, control.ImageHeight() / 2)))
+        return false;
+    control.SetSavePath(path);
+    const bool saved = control.SaveImage();
+    if (error != nullptr)
+        *error = control.LastError();
+    return saved;
+}
+
+struct NameCase {
+    const char* name;
+    const char* fileName;
+    bool temporary;
+};
+
+const NameCase kNameCases[] = {
+    {"the pattern", ".kovi-rzk-Ab3dE6f7.tmp", true},
+    {"digits only", ".kovi-rzk-01234567.tmp", true},
+    {"seven letters", ".kovi-rzk-Ab3dE6f.tmp", false},
+    {"nine letters", ".kovi-rzk-Ab3dE6f7X.tmp", false},
+    {"other suffix", ".kovi-rzk-Ab3dE6f7.tmp2", false},
+    {"no leading dot", "kovi-rzk-Ab3dE6f7.tmp", false},
+    {"punctuation inside", ".kovi-rzk-Ab3d-6f7.tmp", false},
+    {"an image", "photo.jpg", false},
+    {"an image named like the prefix", ".kovi-rzk-holiday.jpg", false},
+    {"empty", "", false},
+};
+
+class TemporaryNameTest : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(TemporaryNameTest, RecognisesOnlyThePattern) {
+    EXPECT_EQ(IsTemporaryFileName(GetParam().fileName), GetParam().temporary);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, ::testing::ValuesIn(kNameCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(SafeReplaceTest, TheTemporaryFileLivesBesideTheTargetUnderThePattern) {
+    testing::TempFolder folder;
+    std::string error;
+    const auto file = ReplacementFile::create(folder / "photo.jpg", error);
+    ASSERT_TRUE(file) << error;
+    EXPECT_EQ(file->temporaryPath().parent_path(), folder.path());
+    EXPECT_TRUE(IsTemporaryFileName(file->temporaryPath().filename().string()));
+    EXPECT_TRUE(std::filesystem::exists(file->temporaryPath()));
+}
+
+TEST(SafeReplaceTest, AnUncommittedFileLeavesNothingBehind) {
+    testing::TempFolder folder;
+    testing::WriteBytes(folder / "photo.jpg", "original");
+    std::string error;
+    {
+        const auto file = ReplacementFile::create(folder / "photo.jpg", error);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(file->write("new", 3));
+    }
+    EXPECT_EQ(EntriesIn(folder.path()), 1);
+    EXPECT_EQ(testing::ReadBytes(folder / "photo.jpg"), "original");
+}
+
+TEST(SafeReplaceTest, RemovesStaleTemporaryFilesButNotOneBeingWritten) {
+    testing::TempFolder folder;
+    testing::WriteBytes(folder / ".kovi-rzk-Stale001.tmp", "left by a killed run");
+    testing::WriteBytes(folder / "photo.jpg", "an image");
+    std::filesystem::create_directory(folder / ".kovi-rzk-Folder01.tmp");
+    std::string error;
+    const auto live = ReplacementFile::create(folder / "other.jpg", error);
+    ASSERT_TRUE(live);
+
+    EXPECT_EQ(RemoveStaleTemporaryFiles(folder.path()), 1);
+    EXPECT_FALSE(std::filesystem::exists(folder / ".kovi-rzk-Stale001.tmp"));
+    EXPECT_TRUE(std::filesystem::exists(live->temporaryPath()));
+    EXPECT_TRUE(std::filesystem::exists(folder / "photo.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(folder / ".kovi-rzk-Folder01.tmp"));
+}
+
+TEST(SafeReplaceTest, ASymbolicLinkStaysALinkAndItsTargetIsReplaced) {
+    testing::TempFolder folder;
+    std::filesystem::create_directory(folder / "originals");
+    const auto target = folder / "originals" / "photo.jpg";
+    ColourRamp(400, 300).jpegsave(target.c_str());
+    const auto link = folder / "photo.jpg";
+    std::filesystem::create_symlink("originals/photo.jpg", link);
+
+    ASSERT_TRUE(ShrinkInPlace(link));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::read_symlink(link), "originals/photo.jpg");
+    EXPECT_EQ(testing::Reload(target).header.width(), 200);
+    EXPECT_EQ(EntriesIn(folder.path()), 2);
+    EXPECT_EQ(EntriesIn(folder / "originals"), 1);
+}
+
+TEST(SafeReplaceTest, EveryHardLinkSeesTheNewImage) {
+    testing::TempFolder folder;
+    const auto first = folder / "first.png";
+    const auto second = folder / "second.png";
+    ColourRamp(400, 300).pngsave(first.c_str());
+    std::filesystem::create_hard_link(first, second);
+    struct stat before {};
+    ASSERT_EQ(::stat(first.c_str(), &before), 0);
+
+    ASSERT_TRUE(ShrinkInPlace(first));
+    EXPECT_EQ(testing::Reload(second).header.width(), 200);
+    struct stat after {};
+    ASSERT_EQ(::stat(second.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_nlink, 2u);
+    EXPECT_EQ(after.st_size, static_cast<off_t>(std::filesystem::file_size(first)));
+    EXPECT_EQ(EntriesIn(folder.path()), 2);
+}
+
+class ModeTest : public ::testing::TestWithParam<mode_t> {};
+
+TEST_P(ModeTest, TheNewFileKeepsTheModeBits) {
+    testing::TempFolder folder;
+    const auto path = folder / "photo.jpg";
+    ColourRamp(400, 300).jpegsave(path.c_str());
+    ASSERT_EQ(::chmod(path.c_str(), GetParam()), 0);
+
+    ASSERT_TRUE(ShrinkInPlace(path));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ModeTest, ::testing::Values(0644, 0600, 0640, 0755, 0444, 0604));
+
+TEST(SafeReplaceTest, TheNewFileKeepsOwnerAndGroupWherePermitted) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root may give a file away to test this";
+    testing::TempFolder folder;
+    const auto path = folder / "photo.jpg";
+    ColourRamp(400, 300).jpegsave(path.c_str());
+    ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
+
+    ASSERT_TRUE(ShrinkInPlace(path));
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 1234u);
+    EXPECT_EQ(info.st_gid, 5678u);
+}
+
+TEST(SafeReplaceTest, ANewFileGetsTheModeTheUmaskAllows) {
+    testing::TempFolder folder;
+    const auto source = folder / "photo.jpg";
+    ColourRamp(40, 30).jpegsave(source.c_str());
+    const mode_t saved = ::umask(027);
+
+    ImagingControl control;
+    control.SetLoadPath(source);
+    control.SetSavePath(folder / "copy.jpg");
+    const bool written = control.SaveImage();
+    ::umask(saved);
+    ASSERT_TRUE(written) << control.LastError();
+    struct stat info {};
+    ASSERT_EQ(::stat((folder / "copy.jpg").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST(SafeReplaceTest, ANameOfTheLongestLengthStillWorks) {
+    testing::TempFolder folder;
+    const auto path = folder / (std::string(251, 'n') + ".jpg");
+    ColourRamp(400, 300).jpegsave(path.c_str());
+
+    ASSERT_TRUE(ShrinkInPlace(path));
+    EXPECT_EQ(testing::Reload(path).header.width(), 200);
+    EXPECT_EQ(EntriesIn(folder.path()), 1);
+}
+
+TEST(SafeReplaceTest, AReadOnlyFolderLeavesTheOriginalUntouched) {
+    testing::TempFolder folder;
+    const auto album = folder / "album";
+    std::filesystem::create_directory(album);
+    const auto path = album / "photo.jpg";
+    ColourRamp(400, 300).jpegsave(path.c_str());
+    const std::string before = testing::ReadBytes(path);
+    Mount mount(album);
+    if (!mount.readOnly())
+        GTEST_SKIP() << "cannot mount the folder read-only here (needs root and mount)";
+
+    std::string error;
+    EXPECT_FALSE(ShrinkInPlace(path, &error));
+    EXPECT_NE(error.find("Read-only file system"), std::string::npos) << error;
+    EXPECT_EQ(testing::ReadBytes(path), before);
+    EXPECT_EQ(EntriesIn(album), 1);
+}
+
+struct FullDiskCase {
+    const char* name;
+    const char* file;
+    std::function<void(const VImage&, const std::filesystem::path&)> save;
+};
+
+const FullDiskCase kFullDiskCases[] = {
+    {"jpeg", "photo.jpg",
+     [](const VImage& i, const std::filesystem::path& p) {
+         i.jpegsave(p.c_str());
+     }},
+    {"png", "picture.png",
+     [](const VImage& i, const std::filesystem::path& p) {
+         i.pngsave(p.c_str());
+     }},
+    {"pgm", "scan.pgm",
+     [](const VImage& i, const std::filesystem::path& p) {
+         i[0].ppmsave(p.c_str());
+     }},
+    {"bmp", "picture.bmp",
+     [](const VImage& i, const std::filesystem::path& p) {
+         i.magicksave(p.c_str(), VImage::option()->set("format", "BMP"));
+     }},
+};
+
+class FullDiskTest : public ::testing::TestWithParam<FullDiskCase> {};
+
+TEST_P(FullDiskTest, AFullDiskLeavesTheOriginalUntouched) {
+    testing::TempFolder folder;
+    const auto disk = folder / "disk";
+    std::filesystem::create_directory(disk);
+    Mount mount(disk);
+    if (!mount.smallTmpfs("1m"))
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount)";
+    const auto path = disk / GetParam().file;
+    GetParam().save(ColourRamp(300, 200), path);
+    const std::string before = testing::ReadBytes(path);
+    {
+        // Fill what is left, so that not one more block can be written.
+        std::ofstream filler(disk / "filler", std::ios::binary);
+        const std::string block(4096, 'x');
+        while (filler.write(block.data(), block.size()))
+            filler.flush();
+    }
+
+    std::string error;
+    EXPECT_FALSE(ShrinkInPlace(path, &error));
+    EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
+    EXPECT_EQ(testing::ReadBytes(path), before);
+    EXPECT_EQ(EntriesIn(disk), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+std::string Encoded(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
+    void* buffer = nullptr;
+    std::size_t length = 0;
+    image.write_to_buffer(suffix, &buffer, &length, options);
+    std::string bytes(static_cast<const char*>(buffer), length);
+    g_free(buffer);
+    return bytes;
+}
+
+// A PNG that announces an animation (acTL) before its image data, as an APNG does.
+std::string AnimatedPng() {
+    const std::string png = Encoded(ColourRamp(40, 30), ".png");
+    const std::string animationControl("\0\0\0\x08"
+                                       "acTL\0\0\0\x02\0\0\0\0\x11\x22\x33\x44",
+                                       20);
+    const std::size_t afterHeader = 8 + 25;
+    return png.substr(0, afterHeader) + animationControl + png.substr(afterHeader);
+}
+
+// An AVIF whose file type box names it an image sequence.
+std::string AvifSequence() {
+    std::string avif = Encoded(ColourRamp(40, 30), ".avif");
+    const auto brand = avif.find("miaf");
+    return brand == std::string::npos ? avif : avif.replace(brand, 4, "avis");
+}
+
+struct RefusedCase {
+    const char* name;
+    const char* file;
+    std::function<std::string()> bytes;
+    int typeCode;
+    const char* reason;
+};
+
+const RefusedCase kRefusedCases[] = {
+    {"svg has no writer", "drawing.svg",
+     [] {
+         return std::string(
+             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"400\" height=\"300\">"
+             "<rect width=\"400\" height=\"300\" fill=\"red\"/></svg>\n");
+     },
+     43, "SVG files cannot be written"},
+    {"icon file of several sizes", "icons.ico",
+     [] {
+         return Encoded(testing::Animation({ColourRamp(32, 32, 4), ColourRamp(32, 32, 4)}, 0),
+                        ".bmp", VImage::option()->set("format", "ICO"));
+     },
+     20, "holds 2 images"},
+    {"animated png", "animated.png", AnimatedPng, 10, "animation"},
+    {"avif image sequence", "sequence.avif", AvifSequence, 41, "animation"},
+};
+
+class RefusedTest : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(RefusedTest, IsMeasuredButNeverWritten) {
+    const RefusedCase& c = GetParam();
+    testing::TempFolder folder;
+    const auto path = folder / c.file;
+    const std::string bytes = c.bytes();
+    testing::WriteBytes(path, bytes);
+
+    ImagingControl control;
+    control.SetLoadPath(path);
+    ASSERT_EQ(control.FileTypeCode(), c.typeCode);
+    EXPECT_FALSE(control.CanSave());
+    control.ResizeImage(std::max(1, control.ImageWidth() / 2),
+                        std::max(1, control.ImageHeight() / 2));
+    control.SetSavePath(path);
+    EXPECT_FALSE(control.SaveImage());
+    EXPECT_NE(control.LastError().find(c.reason), std::string::npos) << control.LastError();
+    EXPECT_EQ(testing::ReadBytes(path), bytes);
+    EXPECT_EQ(EntriesIn(folder.path()), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, RefusedTest, ::testing::ValuesIn(kRefusedCases),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
+
+TEST(SafeReplaceTest, SavingOverAFolderFails) {
+    testing::TempFolder folder;
+    const auto path = folder / "photo.jpg";
+    ColourRamp(40, 30).jpegsave(path.c_str());
+    std::filesystem::create_directory(folder / "album");
+
+    ImagingControl control;
+    control.SetLoadPath(path);
+    control.SetSavePath(folder / "album");
+    EXPECT_FALSE(control.SaveImage());
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "album"));
+    EXPECT_EQ(EntriesIn(folder.path()), 2);
+}
+
+} // namespace
+} // namespace kovi
