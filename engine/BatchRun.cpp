@@ -2,10 +2,12 @@
 
 #include "engine/Exclusions.h"
 #include "engine/NumberFormat.h"
+#include "engine/SafeReplace.h"
 #include "engine/TargetCollection.h"
 #include "lists/FileRoutines.h"
 
 #include <chrono>
+#include <set>
 
 namespace kovi {
 namespace {
@@ -110,6 +112,14 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         if (error && result.logError.empty())
             result.logError = error.message();
     };
+
+    // A run killed in the middle of a save leaves its temporary file behind; this run clears
+    // them away in every folder it works in.
+    std::set<std::filesystem::path> folders;
+    for (const auto& path : targets)
+        folders.insert(path.parent_path());
+    for (const auto& folder : folders)
+        RemoveStaleTemporaryFiles(folder);
 
     abortRequested = false;
     // Told after the flag is cleared, so a caller may still ask for a stop from here on.

@@ -117,7 +117,15 @@ const std::filesystem::path& ImagingControl::SavePath() const {
 }
 
 bool ImagingControl::CanSave() const {
-    return state_->header && !SaveRefusal(*state_->header);
+    if (!state_->header) {
+        state_->lastError = "no image is loaded";
+        return false;
+    }
+    if (auto refusal = SaveRefusal(*state_->header)) {
+        state_->lastError = *refusal;
+        return false;
+    }
+    return true;
 }
 
 bool ImagingControl::SaveImage() {

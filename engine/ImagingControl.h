@@ -61,7 +61,8 @@ public:
     // On failure the file at SavePath() is untouched and false is returned.
     bool SaveImage();
 
-    // Whether the format of the image held can be written back at all.
+    // Whether the image held can be written back in its own format at all; when it cannot,
+    // LastError() says why.
     bool CanSave() const;
 
     // Factors 0 to 255 for the JPEG chrominance and luminance quantisation tables; each gives
@@ -71,7 +72,7 @@ public:
     int JpegChromFactor() const;
     int JpegLumFactor() const;
 
-    // Why the last ResizeImage() or SaveImage() failed.
+    // Why the last ResizeImage(), SaveImage() or CanSave() failed.
     const std::string& LastError() const;
 
     // A picture of the image held that fits in maxSide x maxSide, for display.

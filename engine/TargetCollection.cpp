@@ -1,5 +1,7 @@
 #include "engine/TargetCollection.h"
 
+#include "engine/SafeReplace.h"
+
 #include <algorithm>
 #include <string>
 #include <system_error>
@@ -30,6 +32,8 @@ FolderEntries ReadFolder(const fs::path& folder) {
                 entries.folders.push_back(entry.path());
             continue;
         }
+        if (IsTemporaryFileName(name))
+            continue;
         const bool isLink = fs::is_symlink(linkStatus);
         const auto status = isLink ? entry.status(statusError) : linkStatus;
         if (isLink && statusError) {

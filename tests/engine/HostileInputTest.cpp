@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ImagingControl.h"
-#include "tests/engine/TestImages.h"
+#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
 
 namespace kovi {

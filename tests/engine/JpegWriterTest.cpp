@@ -10,7 +10,7 @@
 #include "engine/HeaderPeek.h"
 #include "engine/ImagingControl.h"
 #include "engine/JpegQuality.h"
-#include "tests/engine/TestImages.h"
+#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
 
 namespace kovi {

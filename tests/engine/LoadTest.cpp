@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "engine/ImagingControl.h"
-#include "tests/engine/TestImages.h"
+#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
 
 namespace kovi {

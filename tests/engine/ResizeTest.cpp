@@ -6,7 +6,7 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/Resampler.h"
-#include "tests/engine/TestImages.h"
+#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
 
 namespace kovi {

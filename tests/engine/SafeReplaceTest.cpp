@@ -9,51 +9,20 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/SafeReplace.h"
-#include "tests/engine/TestImages.h"
+#include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {
 
 using testing::ColourRamp;
+using testing::Mount;
 using vips::VImage;
 
 int EntriesIn(const std::filesystem::path& folder) {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator(folder), {}));
 }
-
-bool Run(const std::string& command) {
-    return std::system((command + " 2>/dev/null").c_str()) == 0;
-}
-
-std::string Quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
-}
-
-// A mount over a test folder, taken down again when the test ends.
-class Mount {
-public:
-    explicit Mount(std::filesystem::path at) : at_(std::move(at)) {}
-    ~Mount() {
-        if (mounted_)
-            Run("umount " + Quoted(at_));
-    }
-    Mount(const Mount&) = delete;
-    Mount& operator=(const Mount&) = delete;
-
-    bool readOnly() {
-        mounted_ = Run("mount --bind " + Quoted(at_) + " " + Quoted(at_));
-        return mounted_ && Run("mount -o remount,bind,ro " + Quoted(at_));
-    }
-    bool smallTmpfs(const char* size) {
-        mounted_ = Run("mount -t tmpfs -o size=" + std::string(size) + " tmpfs " + Quoted(at_));
-        return mounted_;
-    }
-
-private:
-    std::filesystem::path at_;
-    bool mounted_ = false;
-};
 
 // Resizes the image at `path` to half its size and saves it over itself.
 bool ShrinkInPlace(const std::filesystem::path& path, std::string* error = nullptr) {

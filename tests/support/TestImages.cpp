@@ -1,4 +1,4 @@
-#include "tests/engine/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include <cmath>
 #include <cstdlib>
