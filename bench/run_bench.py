@@ -78,8 +78,9 @@ def first_line(argv):
 
 
 def environment(arguments, context):
-    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo")
-                if line.startswith("model name")), platform.processor())
+    with open("/proc/cpuinfo") as cpuinfo:
+        cpu = next((line.split(":", 1)[1].strip() for line in cpuinfo
+                    if line.startswith("model name")), platform.processor())
     load = os.getloadavg()
     lines = [
         f"date: {datetime.datetime.now().isoformat(timespec='seconds')}",
@@ -185,6 +186,15 @@ def run_listing(image_set, ready, arguments, context):
                 print(f"  {label:10} {tool_name:22} rep {repetition + 1}: "
                       f"{measurement.wall:7.3f} s, {len(names) / measurement.wall:7.0f} files/s, "
                       f"exit {measurement.exit_code}", flush=True)
+            # One more run, untimed, to see that the listing did list something.
+            listing_out = arguments.work / "logs" / f"listing-{tool_name.split()[0]}-output.txt"
+            with open(listing_out, "w") as out:
+                subprocess.run(argv, stdout=out, stderr=subprocess.DEVNULL)
+            with open(listing_out, errors="replace") as out:
+                summary.output_lines = sum(1 for _ in out)
+            if summary.output_lines < len(names):
+                print(f"  WARNING: {tool_name} printed {summary.output_lines} lines for "
+                      f"{len(names)} files (see {listing_out})", flush=True)
             listings.append(summary)
     print()
     print(report.listing_table(listings), flush=True)

@@ -84,6 +84,7 @@ class ListingSummary:
         self.file_count = file_count
         self.measurements = []
         self.modified = False
+        self.output_lines = 0  # from one untimed run with the output kept
 
     @property
     def files_per_second(self):
@@ -95,19 +96,20 @@ class ListingSummary:
                 "files_per_second": self.files_per_second,
                 "max_rss_mib": max(m.max_rss_mib for m in self.measurements),
                 "exit_codes": sorted({m.exit_code for m in self.measurements}),
-                "modified_files": self.modified}
+                "modified_files": self.modified, "output_lines": self.output_lines}
 
 
 def listing_table(listings):
-    rows = ["| folder | tool | files | wall s (median) | files/s | max RSS MiB | exit | files untouched |",
-            "|---|---|---:|---:|---:|---:|---|---|"]
+    rows = ["| folder | tool | files | wall s (median) | files/s | max RSS MiB | exit "
+            "| output lines | files untouched |",
+            "|---|---|---:|---:|---:|---:|---|---:|---|"]
     for one in listings:
         walls = [m.wall for m in one.measurements]
         rows.append(
             f"| {one.label} | {one.tool_name} | {one.file_count} | {median(walls):.3f} "
             f"| {one.files_per_second:.0f} | {max(m.max_rss_mib for m in one.measurements):.0f} "
             f"| {','.join(str(code) for code in sorted({m.exit_code for m in one.measurements}))} "
-            f"| {'NO' if one.modified else 'yes'} |")
+            f"| {one.output_lines} | {'NO' if one.modified else 'yes'} |")
     return "\n".join(rows)
 
 
