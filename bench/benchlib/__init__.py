@@ -1,0 +1,1 @@
+"""The throughput benchmark of kovi-rzk-batch against peer tools."""
