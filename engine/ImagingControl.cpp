@@ -129,36 +129,60 @@ bool ImagingControl::CanSave() const {
 }
 
 bool ImagingControl::SaveImage() {
+    auto replacement = SaveImageAside();
+    if (!replacement)
+        return false;
+    std::string error;
+    if (!replacement->commit(error))
+        return state_->fail(error);
+    return true;
+}
+
+std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
     state_->lastError.clear();
-    if (!state_->header)
-        return state_->fail("no image is loaded");
+    if (!state_->header) {
+        state_->fail("no image is loaded");
+        return nullptr;
+    }
     const ImageHeader& header = *state_->header;
-    if (auto refusal = SaveRefusal(header))
-        return state_->fail(*refusal);
-    if (state_->savePath.empty())
-        return state_->fail("no path to save to");
+    if (auto refusal = SaveRefusal(header)) {
+        state_->fail(*refusal);
+        return nullptr;
+    }
+    if (state_->savePath.empty()) {
+        state_->fail("no path to save to");
+        return nullptr;
+    }
 
     std::optional<vips::VImage> pipeline;
     pipeline.swap(state_->pipeline);
     if (!pipeline) {
         const Size size = state_->resized.value_or(Size{header.width, header.height});
-        if (auto breach = PixelLimitBreach(header, size.width, size.height))
-            return state_->fail(*breach);
+        if (auto breach = PixelLimitBreach(header, size.width, size.height)) {
+            state_->fail(*breach);
+            return nullptr;
+        }
         try {
             pipeline = BuildResizedImage(header, size.width, size.height);
         } catch (const vips::VError&) {
-            return state_->fail(TakeVipsError("the image could not be read"));
+            state_->fail(TakeVipsError("the image could not be read"));
+            return nullptr;
         }
     }
 
     std::string error;
     auto file = ReplacementFile::create(state_->savePath, error);
-    if (!file)
-        return state_->fail(error);
-    const JpegFactors factors{state_->luminanceFactor, state_->chrominanceFactor};
-    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->commit(error))
-        return state_->fail(error);
-    return true;
+    if (!file) {
+        state_->fail(error);
+        return nullptr;
+    }
+    const JpegFactors factors{.chrominance = state_->chrominanceFactor,
+                              .luminance = state_->luminanceFactor};
+    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->flush(error)) {
+        state_->fail(error);
+        return nullptr;
+    }
+    return file;
 }
 
 void ImagingControl::SetJpegChromFactor(int factor) {

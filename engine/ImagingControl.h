@@ -9,6 +9,8 @@
 
 namespace kovi {
 
+class ReplacementFile;
+
 // A small 8-bit RGB picture for showing the image held; rows are tightly packed.
 struct PreviewPicture {
     int width = 0;
@@ -60,6 +62,12 @@ public:
     // temporary file in the same folder that is renamed over the target only when complete.
     // On failure the file at SavePath() is untouched and false is returned.
     bool SaveImage();
+
+    // Writes the image held, completely and flushed to disk, to a temporary file beside
+    // SavePath() without replacing anything yet: commit() on the result puts it in place (as
+    // SaveImage() does at once), dropping it removes it. Nothing on failure, with the reason
+    // in LastError().
+    std::unique_ptr<ReplacementFile> SaveImageAside();
 
     // Whether the image held can be written back in its own format at all; when it cannot,
     // LastError() says why.

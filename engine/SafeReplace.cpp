@@ -78,14 +78,6 @@ mode_t CurrentUmask() {
     return kUsualUmask;
 }
 
-void SyncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // Best effort: file systems without POSIX owners or modes (a camera card) refuse these, and
 // the image matters more. The owner goes first, as changing it clears the set-id bits.
 bool CopyOwnerAndMode(int fd, const struct stat& from) {
@@ -223,10 +215,29 @@ bool ReplacementFile::write(const void* data, std::size_t size) {
     return false;
 }
 
-bool ReplacementFile::commit(std::string& error) {
+bool ReplacementFile::flush(std::string& error) {
+    if (flushed_)
+        return true;
     if (::fsync(descriptor_) != 0) {
         error = "writing the new image to disk failed: " + Reason(errno);
         return false;
+    }
+    flushed_ = true;
+    return true;
+}
+
+bool ReplacementFile::commit(std::string& error) {
+    if (!flush(error))
+        return false;
+    // The file may have changed since the new image was begun (its mode made writable, a link
+    // added, or the file taken away); what is there now decides how it is replaced.
+    if (original_->exists) {
+        struct stat now {};
+        if (::stat(destination_.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) {
+            error = destination_.string() + " is gone or is no longer a file";
+            return false;
+        }
+        original_->info = now;
     }
     if (original_->exists && original_->info.st_nlink > 1) {
         if (!rewriteInPlace()) {
@@ -244,8 +255,10 @@ bool ReplacementFile::commit(std::string& error) {
             "cannot put the new image in place of " + destination_.string() + ": " + Reason(errno);
         return false;
     }
+    // The folder is not synced: a rename lost to a power cut leaves the old image and a
+    // temporary file that the next run clears away, never a damaged one, and syncing each
+    // folder after each file would cost more than the whole resize.
     committed_ = true;
-    SyncFolder(destination_.parent_path().empty() ? "." : destination_.parent_path());
     return true;
 }
 

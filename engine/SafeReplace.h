@@ -45,8 +45,11 @@ public:
 
     const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
 
-    // Flushes the new content to disk and puts it in the target's place, with the mode bits
-    // (and, where the process may set them, owner and group) the target had.
+    // Flushes the new content to disk; commit() does it too when it was not done before.
+    bool flush(std::string& error);
+
+    // Puts the new content in the target's place, with the mode bits (and, where the process
+    // may set them, owner and group) the target has at that moment.
     bool commit(std::string& error);
 
 private:
@@ -56,6 +59,7 @@ private:
     std::filesystem::path temporaryPath_;
     int descriptor_ = -1;
     std::unique_ptr<Original> original_;
+    bool flushed_ = false;
     bool committed_ = false;
     std::string error_;
 };

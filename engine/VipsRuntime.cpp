@@ -36,6 +36,11 @@ void StartVips() {
     std::call_once(started, StartOnce);
 }
 
+void SetImagingThreads(int threads) {
+    StartVips();
+    vips_concurrency_set(threads);
+}
+
 std::string TakeVipsError(const std::string& fallback) {
     std::string text = vips_error_buffer();
     vips_error_clear();
