@@ -84,8 +84,8 @@ void GioMounter::mount(const QString& address, const NetworkLogin& login) {
     if (gio_.isEmpty()) {
         finish({false,
                 QStringLiteral("Network folders are connected through the desktop's gio "
-                               "program, which is not installed (Debian package "
-                               "libglib2.0-bin)."),
+                               "program, which is not installed (on Debian it comes "
+                               "with libglib2.0-bin)."),
                 {}});
         return;
     }
