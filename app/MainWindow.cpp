@@ -1,12 +1,17 @@
 #include "app/MainWindow.h"
 
 #include "app/ProgramFolder.h"
+#include "app/frmOptions.h"
 #include "help/HTMLHelp.h"
 #include "help/frmAbout.h"
 #include "kovi/Version.h"
 #include "lists/ListFile.h"
+#include "lists/frmCustomRes.h"
+#include "lists/frmFolderEx.h"
+#include "lists/frmProcessingEx.h"
 #include "platform/FolderTree.h"
 #include "platform/ImageView.h"
+#include "platform/NetworkDrive.h"
 #include "platform/PictureBox.h"
 
 #include <QAction>
@@ -252,17 +257,31 @@ void MainWindow::quitProgram() {
 
 void MainWindow::startProcessing() {}
 
-void MainWindow::mapNetworkDrive() {}
+void MainWindow::mapNetworkDrive() {
+    ConnectNetworkDrive(this);
+}
 
-void MainWindow::showOptions() {}
+void MainWindow::showOptions() {
+    frmOptions options(settings_, store_, *ui_.imgProcess, *ui_.lstFolders, this);
+    options.exec();
+}
 
 void MainWindow::generateDetailedList() {}
 
-void MainWindow::showCustomResolutions() {}
+void MainWindow::showCustomResolutions() {
+    frmCustomRes editor(*this, this);
+    editor.exec();
+}
 
-void MainWindow::showFolderExclusions() {}
+void MainWindow::showFolderExclusions() {
+    frmFolderEx editor(this);
+    editor.exec();
+}
 
-void MainWindow::showExtensionExclusions() {}
+void MainWindow::showExtensionExclusions() {
+    frmProcessingEx editor(this);
+    editor.exec();
+}
 
 void MainWindow::showHelpContents() {
     if (!help_)

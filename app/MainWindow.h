@@ -3,6 +3,7 @@
 #include "app/MainWindowUi.h"
 #include "app/ProgramSettings.h"
 #include "app/SettingsStore.h"
+#include "lists/ResolutionList.h"
 #include "platform/BusyCursor.h"
 
 #include <QMainWindow>
@@ -22,7 +23,7 @@ class ImageView;
 // switch, the picture of the file being worked on, two status lines and a progress bar, and
 // the commands. It reads its controls and leaves the work to the core; runs drive it through
 // the public methods below.
-class MainWindow : public QMainWindow, public FolderSelection {
+class MainWindow : public QMainWindow, public FolderSelection, public ResolutionList {
     Q_OBJECT
 public:
     // Loads the settings into `settings` and shows them.
@@ -51,11 +52,11 @@ public:
     // The resolution list: nine built-in sizes, then the entries of custom.dat.
     QStringList resolutions() const;
     // Adds an entry at the end; the selection stays.
-    void appendResolution(const QString& resolution);
+    void appendResolution(const QString& resolution) override;
     // Removes every entry equal to the text (exact, case-sensitive), built-in ones too.
-    void removeResolution(const QString& resolution);
+    void removeResolution(const QString& resolution) override;
     // Selects an entry as a user's choice would: it becomes the current target resolution.
-    void chooseResolution(int index);
+    void chooseResolution(int index) override;
 
     // The running state of a batch run: the controls that would start or change a run are
     // disabled, the caption asks for a click to abort, the pointer is busy and the progress
