@@ -67,6 +67,7 @@ void DetailedListing::showWindow() {
         window_ = new frmDetail(&owner_);
         connect(window_, &frmDetail::abortRequested, this, &DetailedListing::stop);
     }
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
     window_->raise();
     window_->activateWindow();

@@ -127,6 +127,7 @@ private slots:
     void secondScanReplacesTheRowsOfTheFirst();
     void windowIsOneAndComesBackAfterClosing();
     void commandsAreLockedWhileAScanRuns();
+    void quittingDuringAScanWaitsForItsEnd();
     void exportWritesTheGridByteForByte();
     void cancelledExportWritesAndShowsNothing();
     void exportToAFolderThatCannotBeWrittenSaysSo_data();
@@ -436,6 +437,29 @@ void DetailWindowTest::commandsAreLockedWhileAScanRuns() {
     QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuProcess"))->isEnabled());
     QVERIFY(window->findChild<QPushButton*>(QStringLiteral("cmdProcess"))->isEnabled());
     QCOMPARE(gridRows(*window).size(), std::size_t(3));
+}
+
+void DetailWindowTest::quittingDuringAScanWaitsForItsEnd() {
+    DrawImage(album_ / "a.png", 10, 10);
+    DrawImage(album_ / "b.png", 10, 10);
+    Gate firstRow;
+    auto window = start(album_);
+    auto release = qScopeGuard([&firstRow] { firstRow.open(); });
+    window->detailedListing().setEngine(HeldScan({.firstRowListed = &firstRow}));
+    QSignalSpy quits(window.get(), &MainWindow::quitRequested);
+
+    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
+    QTRY_VERIFY(firstRow.reached());
+    window->findChild<QAction*>(QStringLiteral("mnuQuit"))->trigger();
+    QCoreApplication::processEvents();
+    QVERIFY(quits.isEmpty());
+    QVERIFY(SettingsSandbox::storedKeys().isEmpty());
+    firstRow.open();
+
+    QTRY_COMPARE_WITH_TIMEOUT(quits.size(), 1, ScanTimeout);
+    QVERIFY(!window->detailedListing().isRunning());
+    QVERIFY(messages_->boxes.empty());
+    QCOMPARE(SettingsSandbox::storedKeys().size(), 4);
 }
 
 void DetailWindowTest::exportWritesTheGridByteForByte() {
