@@ -57,23 +57,7 @@ ImageMeasure Measure(const ImagingControl& control) {
 
 constexpr std::int64_t MiB = 1024 * 1024;
 // What the files worked on side by side may hold at once, beside the program itself.
-constexpr std::int64_t MemoryBudget = 160 * MiB;
-
-// A generous guess at the memory one file needs while it is shrunk. A JPEG is decoded in strips
-// at a reduced scale; other formats may hold the whole decoded image and a working copy, and
-// the ones written through ImageMagick keep its own copy and, for a palette, its colour tables.
-std::int64_t WorkingSetEstimate(const ImagingControl& control) {
-    constexpr int Jpeg = 8;
-    if (control.FileTypeCode() == Jpeg)
-        return 16 * MiB;
-    const std::int64_t pixels =
-        static_cast<std::int64_t>(control.ImageWidth()) * control.ImageHeight();
-    const int code = control.FileTypeCode();
-    const bool throughMagick = code == 1 || code == 2 || code == 5 || code == 20;
-    if (throughMagick)
-        return pixels * 16 + (control.BitsPerPixel() <= 8 ? MemoryBudget : 0);
-    return pixels * std::max(control.BitsPerPixel(), 24) / 8 * 2 + 4 * MiB;
-}
+constexpr std::int64_t MemoryBudget = 200 * MiB;
 
 bool Excluded(const std::filesystem::path& path, const BatchOptions& options) {
     return IsExcludedByListFiles(path, options.excludedExtensionsFile, options.excludedFoldersFile);
@@ -112,7 +96,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
     const PixelSize fitted = FitInside(size, target);
-    const MemoryGate::Pass pass = gate.enter(WorkingSetEstimate(control));
+    const MemoryGate::Pass pass = gate.enter(control.WorkingSetEstimate());
     control.SetSavePath(path);
     std::unique_ptr<ReplacementFile> replacement;
     if (control.ResizeImage(fitted.width, fitted.height))
