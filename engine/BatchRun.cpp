@@ -1,6 +1,7 @@
 #include "engine/BatchRun.h"
 
 #include "engine/Exclusions.h"
+#include "engine/MemoryGate.h"
 #include "engine/NumberFormat.h"
 #include "engine/OrderedWork.h"
 #include "engine/SafeReplace.h"
@@ -54,6 +55,10 @@ ImageMeasure Measure(const ImagingControl& control) {
     return {control.ImageWidth(), control.ImageHeight(), control.FileBytes()};
 }
 
+constexpr std::int64_t MiB = 1024 * 1024;
+// What the files worked on side by side may hold at once, beside the program itself.
+constexpr std::int64_t MemoryBudget = 200 * MiB;
+
 bool Excluded(const std::filesystem::path& path, const BatchOptions& options) {
     return IsExcludedByListFiles(path, options.excludedExtensionsFile, options.excludedFoldersFile);
 }
@@ -62,7 +67,7 @@ bool Excluded(const std::filesystem::path& path, const BatchOptions& options) {
 // beside it. Nothing on disk changes here: the file's turn decides whether the new image is
 // put in place.
 Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& options,
-                     TargetResolution target, ImagingControl& control) {
+                     TargetResolution target, ImagingControl& control, MemoryGate& gate) {
     Prepared prepared;
     FileReport& report = prepared.report;
     report.path = path;
@@ -91,6 +96,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
     const PixelSize fitted = FitInside(size, target);
+    const MemoryGate::Pass pass = gate.enter(control.WorkingSetEstimate());
     control.SetSavePath(path);
     std::unique_ptr<ReplacementFile> replacement;
     if (control.ResizeImage(fitted.width, fitted.height))
@@ -117,7 +123,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
 // The file's turn: the exclusion lists as they are now decide, the file is made writable, and
 // a new image is put in place.
 FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetResolution target,
-                        ImagingControl& control) {
+                        ImagingControl& control, MemoryGate& gate) {
     const std::filesystem::path& path = prepared.report.path;
     if (Excluded(path, options)) {
         FileReport report;
@@ -127,7 +133,7 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetRe
     }
     // The lists named the file when it was worked on ahead, and no longer do: work on it now.
     if (prepared.report.outcome == FileOutcome::Excluded)
-        prepared = PrepareFile(path, options, target, control);
+        prepared = PrepareFile(path, options, target, control, gate);
     ResetFileAttributes(path);
     FileReport report = std::move(prepared.report);
     if (prepared.replacement) {
@@ -197,11 +203,12 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     SetImagingThreads(workers > 1 ? 1 : 0);
     std::vector<ImagingControl> controls(static_cast<std::size_t>(workers));
     ImagingControl ownControl;
+    MemoryGate gate(MemoryBudget);
     std::atomic<Clock::rep> lastPreview{
         (Clock::now() - PreviewInterval).time_since_epoch().count()};
     const auto work = [&](std::size_t index, int worker) {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
-        Prepared prepared = PrepareFile(targets[index], options, *target, control);
+        Prepared prepared = PrepareFile(targets[index], options, *target, control, gate);
         if (callbacks.preview && !control.LoadPath().empty() && TakePreviewTurn(lastPreview))
             prepared.preview = control.Preview(callbacks.previewSide);
         return prepared;
@@ -218,9 +225,10 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         std::optional<Prepared> prepared = files.take(index);
         // A stop asked for after this file was let through came before any worker started it.
         if (!prepared)
-            prepared = PrepareFile(targets[index], options, *target, ownControl);
+            prepared = PrepareFile(targets[index], options, *target, ownControl, gate);
         std::optional<PreviewPicture> preview = std::move(prepared->preview);
-        const FileReport report = CompleteFile(std::move(*prepared), options, *target, ownControl);
+        const FileReport report =
+            CompleteFile(std::move(*prepared), options, *target, ownControl, gate);
         if (report.outcome != FileOutcome::Excluded)
             Tell(callbacks.fileLoading, report.path);
         if (report.outcome == FileOutcome::Resized) {

@@ -201,6 +201,38 @@ int ImagingControl::JpegLumFactor() const {
     return state_->luminanceFactor;
 }
 
+std::int64_t ImagingControl::WorkingSetEstimate() const {
+    constexpr std::int64_t MiB = 1024 * 1024;
+    if (!state_->header)
+        return 0;
+    const ImageHeader& header = *state_->header;
+    const std::int64_t pixels = static_cast<std::int64_t>(header.width) * header.height;
+    const std::int64_t pages = KeepsAllPages(header) ? header.pages : 1;
+    switch (header.format) {
+    case ImageFormat::Jpeg:
+        // A progressive file keeps every coefficient of the whole image while it is decoded;
+        // a baseline one is decoded in strips at a reduced scale.
+        if (header.jpeg && header.jpeg->progressive)
+            return pixels * std::max(header.jpeg->components, 1) * 2 + 16 * MiB;
+        return 16 * MiB;
+    case ImageFormat::Tga:
+    case ImageFormat::Pcx:
+    case ImageFormat::Bmp:
+    case ImageFormat::Ico:
+    case ImageFormat::Cursor:
+    case ImageFormat::Dcx:
+    case ImageFormat::OtherMagick:
+        // ImageMagick holds 16 bits per sample of its own copy, and builds large colour tables
+        // when it reduces a picture to a palette again.
+        return pixels * pages * 16 + (header.bitsPerPixel <= 8 ? 160 * MiB : 0) + 16 * MiB;
+    default:
+        break;
+    }
+    const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
+    const std::int64_t bands = std::max(header.bands, 3);
+    return pixels * pages * bands * sampleBytes * 2 + 16 * MiB;
+}
+
 const std::string& ImagingControl::LastError() const {
     return state_->lastError;
 }

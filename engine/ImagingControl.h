@@ -80,6 +80,10 @@ public:
     int JpegChromFactor() const;
     int JpegLumFactor() const;
 
+    // A generous guess at the memory, in bytes, that shrinking and saving the image held
+    // takes, so that files worked on side by side can be kept within a budget.
+    std::int64_t WorkingSetEstimate() const;
+
     // Why the last ResizeImage(), SaveImage() or CanSave() failed.
     const std::string& LastError() const;
 
