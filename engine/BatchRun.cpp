@@ -33,7 +33,13 @@ struct Prepared {
     FileReport report;
     std::unique_ptr<ReplacementFile> replacement;
     std::optional<PreviewPicture> preview;
+    // The JPEG factors the new image was written with, when they shape it at all.
+    std::optional<JpegFactors> factors;
 };
+
+JpegFactors CurrentFactors(const BatchOptions& options) {
+    return options.jpegFactors ? options.jpegFactors() : JpegFactors{};
+}
 
 int WorkerCount(const BatchOptions& options, std::size_t files) {
     int workers = options.workers;
@@ -92,7 +98,10 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
         report.reason = control.LastError();
         return prepared;
     }
-    const JpegFactors factors = options.jpegFactors ? options.jpegFactors() : JpegFactors{};
+    const JpegFactors factors = CurrentFactors(options);
+    constexpr int Jpeg = 8;
+    if (control.FileTypeCode() == Jpeg)
+        prepared.factors = factors;
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
     const PixelSize fitted = FitInside(size, target);
@@ -131,8 +140,10 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetRe
         report.outcome = FileOutcome::Excluded;
         return report;
     }
-    // The lists named the file when it was worked on ahead, and no longer do: work on it now.
-    if (prepared.report.outcome == FileOutcome::Excluded)
+    // The lists named the file when it was worked on ahead and no longer do, or the JPEG
+    // factors were changed since it was written: work on it again now.
+    if (prepared.report.outcome == FileOutcome::Excluded ||
+        (prepared.factors && *prepared.factors != CurrentFactors(options)))
         prepared = PrepareFile(path, options, target, control, gate);
     ResetFileAttributes(path);
     FileReport report = std::move(prepared.report);
@@ -209,7 +220,9 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     const auto work = [&](std::size_t index, int worker) {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
         Prepared prepared = PrepareFile(targets[index], options, *target, control, gate);
-        if (callbacks.preview && !control.LoadPath().empty() && TakePreviewTurn(lastPreview))
+        // The first file is always shown, so a run shows something from its start.
+        if (callbacks.preview && !control.LoadPath().empty() &&
+            (TakePreviewTurn(lastPreview) || index == 0))
             prepared.preview = control.Preview(callbacks.previewSide);
         return prepared;
     };

@@ -6,6 +6,7 @@ namespace kovi {
 struct JpegFactors {
     int chrominance = 1;
     int luminance = 1;
+    friend bool operator==(const JpegFactors&, const JpegFactors&) = default;
 };
 
 } // namespace kovi

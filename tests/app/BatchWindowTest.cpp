@@ -71,12 +71,11 @@ QList<int> Numbers(const QSignalSpy& spy) {
     return numbers;
 }
 
-// Where the real engine is held for the test to act, and what it was handed.
+// Where the real engine is held for the test to act.
 struct Holds {
     Gate* collecting = nullptr;      // after the window was told that files are collected
     Gate* firstFileLoaded = nullptr; // the first file is loaded, not yet resized or saved
     Gate* firstFileDone = nullptr;   // the first file is finished, the second not begun
-    std::vector<JpegFactors>* factors = nullptr;
 };
 
 BatchRunner::Engine HeldEngine(Holds holds) {
@@ -105,14 +104,7 @@ BatchRunner::Engine HeldEngine(Holds holds) {
                     gate->pass();
             };
         }
-        BatchOptions recorded = options;
-        if (holds.factors) {
-            recorded.jpegFactors = [&options, seen = holds.factors] {
-                seen->push_back(options.jpegFactors());
-                return seen->back();
-            };
-        }
-        return ProcessImages(recorded, abortRequested, held);
+        return ProcessImages(options, abortRequested, held);
     };
 }
 
@@ -408,26 +400,43 @@ void BatchWindowTest::commandsAreLockedFromCollectionToTheEnd() {
 void BatchWindowTest::jpegFactorsChangedDuringARunApplyToTheNextFile() {
     DrawImage(album_ / "a.jpg", 1600, 1200);
     DrawImage(album_ / "b.jpg", 1600, 1200);
+    TempFolder references;
+    DrawImage(references.path() / "original.jpg", 1600, 1200);
     Gate firstFileDone;
-    std::vector<JpegFactors> factors;
     auto window = start();
     auto release = qScopeGuard([&firstFileDone] { firstFileDone.open(); });
-    window->batchRunner().setEngine(
-        HeldEngine({.firstFileDone = &firstFileDone, .factors = &factors}));
+    window->batchRunner().setEngine(HeldEngine({.firstFileDone = &firstFileDone}));
     window->imageView().SetJpegChromFactor(10);
     window->imageView().SetJpegLumFactor(20);
 
     control<QPushButton>(*window, "cmdProcess")->click();
     QTRY_VERIFY(firstFileDone.reached());
-    // As the options dialog does while the run goes on.
+    // As the options dialog does while the run goes on; the second file may already have
+    // been worked on ahead with the old factors.
     window->imageView().SetJpegChromFactor(200);
     window->imageView().SetJpegLumFactor(150);
     firstFileDone.open();
     QVERIFY(waitForRunEnd(*window));
 
-    QCOMPARE(factors.size(), std::size_t(2));
-    QCOMPARE(std::pair(factors[0].chrominance, factors[0].luminance), std::pair(10, 20));
-    QCOMPARE(std::pair(factors[1].chrominance, factors[1].luminance), std::pair(200, 150));
+    const QSize size = PixelSizeOf(album_ / "a.jpg");
+    QCOMPARE(PixelSizeOf(album_ / "b.jpg"), size);
+    const auto reference = [&](const char* name, int chrominance, int luminance) -> std::string {
+        const fs::path path = references.path() / name;
+        ImagingControl control;
+        control.SetLoadPath(references.path() / "original.jpg");
+        control.SetJpegChromFactor(chrominance);
+        control.SetJpegLumFactor(luminance);
+        control.SetSavePath(path);
+        if (!control.ResizeImage(size.width(), size.height()) || !control.SaveImage())
+            return {};
+        return testing::ReadBytes(path);
+    };
+    const std::string before = reference("before.jpg", 10, 20);
+    const std::string after = reference("after.jpg", 200, 150);
+    QVERIFY(!before.empty());
+    QVERIFY(before != after);
+    QCOMPARE(testing::ReadBytes(album_ / "a.jpg"), before);
+    QCOMPARE(testing::ReadBytes(album_ / "b.jpg"), after);
 }
 
 void BatchWindowTest::quittingDuringARunFinishesTheCurrentFileFirst_data() {
