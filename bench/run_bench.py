@@ -206,7 +206,9 @@ def main():
     arguments.cache = arguments.cache.resolve()
     arguments.work = arguments.work.resolve()
     corpus.ensure_corpus(arguments.corpus, REPO)
-    context = tools.Context(ours=arguments.ours.resolve(), floor=arguments.cache / "floor",
+    context = tools.Context(ours=arguments.ours.resolve(),
+                            window=arguments.ours.resolve().with_name("kovi-window-bench"),
+                            floor=arguments.cache / "floor",
                             sharp_module=setup.sharp_module(arguments.cache),
                             in_flight=arguments.in_flight)
     ready = setup.prepare(tools.select(arguments.tools), context, arguments.cache,

@@ -135,6 +135,13 @@ def goals(summaries, listings):
     compare("JPEG to 640x480 against the floor", "jpeg640", "floor", 1.15)
     compare("JPEG to 1024x768 against sharp", "jpeg1024", "sharp", 1.00)
     compare("mixed set to 640x480 against sharp", "mixed640", "sharp", 1.00)
+    for set_name in ("jpeg640", "jpeg1024", "mixed640"):
+        ours, window = _find(summaries, set_name, "ours"), _find(summaries, set_name, "window")
+        if ours and window:
+            ratio = window.wall / ours.wall
+            lines.append(f"- the window's run on {set_name}: {window.wall:.2f} s, ours "
+                         f"{ours.wall:.2f} s, window ÷ ours = {ratio:.2f} (goal ≤ 1.10): "
+                         + ("met" if ratio <= 1.10 else "MISSED"))
     ours_runs = [one for one in summaries if one.tool.name == "ours" and one.measurements]
     if ours_runs:
         peak = max(one.max_rss for one in ours_runs)

@@ -15,6 +15,7 @@ PEER_PYTHON = "/usr/bin/python3"  # Debian's python3-pil is installed for the sy
 @dataclass
 class Context:
     ours: Path
+    window: Path  # the main window's run without a user, built beside ours
     floor: Path
     sharp_module: Path
     in_flight: int  # processes, threads or files at a time for the parallel peers
@@ -70,6 +71,25 @@ class Ours(Tool):
         factor = str(FACTOR)
         return Run([str(context.ours), "--no-log", "--lum", factor, "--chrom", factor,
                     str(folder), _box(target)])
+
+
+class Window(Tool):
+    name = "window"
+    description = "the main window's run (kovi-window-bench, offscreen), factors 21"
+    strict = True
+
+    def available(self, context):
+        return context.window.is_file() and os.access(context.window, os.X_OK)
+
+    def command(self, files, folder, target, context):
+        factor = str(FACTOR)
+        # Its own settings folder, so the user's are neither read nor changed.
+        settings = folder.parent / (folder.name + "-settings")
+        settings.mkdir(exist_ok=True)
+        environment = dict(os.environ, QT_QPA_PLATFORM="offscreen",
+                           XDG_CONFIG_HOME=str(settings))
+        return Run([str(context.window), "--lum", factor, "--chrom", factor, str(folder),
+                    _box(target)], env=environment)
 
 
 class Floor(Tool):
@@ -218,7 +238,7 @@ class Sharp(Tool):
                     str(target[1]), str(QUALITY), str(context.in_flight), *files], env=env)
 
 
-ALL_TOOLS = [Ours(), Floor(), Mogrify(), MogrifyHint(), GraphicsMagickHint(), VipsThumbnail(),
+ALL_TOOLS = [Ours(), Window(), Floor(), Mogrify(), MogrifyHint(), GraphicsMagickHint(), VipsThumbnail(),
              VipsThumbnailPerCore(), Pillow(), Sharp()]
 
 
