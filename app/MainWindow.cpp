@@ -1,12 +1,19 @@
 #include "app/MainWindow.h"
 
+#include "app/BatchRunner.h"
 #include "app/ProgramFolder.h"
+#include "app/frmOptions.h"
 #include "help/HTMLHelp.h"
 #include "help/frmAbout.h"
 #include "kovi/Version.h"
+#include "listing/DetailedListing.h"
 #include "lists/ListFile.h"
+#include "lists/frmCustomRes.h"
+#include "lists/frmFolderEx.h"
+#include "lists/frmProcessingEx.h"
 #include "platform/FolderTree.h"
 #include "platform/ImageView.h"
+#include "platform/NetworkDrive.h"
 #include "platform/PictureBox.h"
 
 #include <QAction>
@@ -34,7 +41,9 @@ constexpr char RunningCaption[] = "Click the image window to abort processing...
 } // namespace
 
 MainWindow::MainWindow(ProgramSettings& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), store_(settings, this) {
+    : QMainWindow(parent), settings_(settings), store_(settings, this),
+      batch_(std::make_unique<BatchRunner>(*this)),
+      listing_(std::make_unique<DetailedListing>(*this, abortRequested_)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -45,6 +54,7 @@ MainWindow::MainWindow(ProgramSettings& settings, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
 
     connectCommands();
+    connectRuns();
 
     setWindowTitle(StartupCaption());
     fillResolutionList();
@@ -86,6 +96,17 @@ void MainWindow::connectCommands() {
     connect(ui_.mnuKoviHelp, &QAction::triggered, this, &MainWindow::showHelpContents);
     connect(ui_.mnuAbout, &QAction::triggered, this, &MainWindow::showAbout);
     connect(ui_.picLogo, &PictureBox::clicked, this, &MainWindow::showAbout);
+}
+
+void MainWindow::connectRuns() {
+    connect(batch_.get(), &BatchRunner::statusLine1Changed, this, &MainWindow::setStatusLine1);
+    connect(batch_.get(), &BatchRunner::statusLine2Changed, this, &MainWindow::setStatusLine2);
+    connect(batch_.get(), &BatchRunner::runStateBegun, this, &MainWindow::beginRunState);
+    connect(batch_.get(), &BatchRunner::progressChanged, this, &MainWindow::setProgressValue);
+    connect(batch_.get(), &BatchRunner::pictureChanged, ui_.imgProcess, &ImageView::showPicture);
+    connect(batch_.get(), &BatchRunner::runStateEnded, this, &MainWindow::endRunState);
+    connect(batch_.get(), &BatchRunner::runningChanged, this, &MainWindow::workChanged);
+    connect(listing_.get(), &DetailedListing::runningChanged, this, &MainWindow::workChanged);
 }
 
 void MainWindow::fillResolutionList() {
@@ -140,6 +161,10 @@ ImageView& MainWindow::imageView() {
     return *ui_.imgProcess;
 }
 
+bool MainWindow::isBusy() const {
+    return batch_->isRunning() || listing_->isRunning();
+}
+
 QStringList MainWindow::resolutions() const {
     QStringList entries;
     for (int i = 0; i < ui_.lstRes->count(); ++i)
@@ -178,7 +203,6 @@ void MainWindow::beginRunState(int targetCount) {
     setRunCommandsEnabled(false);
     setWindowTitle(QString::fromLatin1(RunningCaption));
     busyCursor_.emplace();
-    abortRequested_ = false;
 }
 
 void MainWindow::endRunState() {
@@ -198,6 +222,7 @@ void MainWindow::endRunState() {
 }
 
 void MainWindow::setRunCommandsEnabled(bool enabled) {
+    ui_.cmdProcess->setEnabled(enabled);
     ui_.mnuProcess->setEnabled(enabled);
     ui_.mnuDetailedList->setEnabled(enabled);
 }
@@ -216,9 +241,12 @@ void MainWindow::setProgressValue(int value) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     // The close box ends the program without saving: only Quit saves the four settings.
-    event->accept();
-    abortRequested_ = true;
-    emit quitRequested();
+    // A run under way first finishes its current file; the window stays until then.
+    if (isBusy())
+        event->ignore();
+    else
+        event->accept();
+    quitWhenIdle(false);
 }
 
 void MainWindow::folderClicked() {
@@ -241,28 +269,66 @@ void MainWindow::imageClicked() {
 }
 
 void MainWindow::quitProgram() {
-    store_.SaveRegSetting(QLatin1String(ProcessSubsKey));
-    store_.SaveRegSetting(QLatin1String(LastResIndexKey));
-    store_.SaveRegSetting(QLatin1String(JpegChromKey));
-    store_.SaveRegSetting(QLatin1String(JpegLumKey));
-    // A run under way stops after its current file.
+    quitWhenIdle(true);
+}
+
+void MainWindow::quitWhenIdle(bool saveSettings) {
+    if (saveSettings || pendingQuit_ == PendingQuit::None)
+        pendingQuit_ = saveSettings ? PendingQuit::Saving : PendingQuit::WithoutSaving;
     abortRequested_ = true;
+    batch_->stopQuietly();
+    listing_->stopQuietly();
+    workChanged();
+}
+
+void MainWindow::workChanged() {
+    const bool busy = isBusy();
+    setRunCommandsEnabled(!busy);
+    if (busy || pendingQuit_ == PendingQuit::None)
+        return;
+    if (pendingQuit_ == PendingQuit::Saving) {
+        store_.SaveRegSetting(QLatin1String(ProcessSubsKey));
+        store_.SaveRegSetting(QLatin1String(LastResIndexKey));
+        store_.SaveRegSetting(QLatin1String(JpegChromKey));
+        store_.SaveRegSetting(QLatin1String(JpegLumKey));
+    }
+    pendingQuit_ = PendingQuit::None;
     emit quitRequested();
 }
 
-void MainWindow::startProcessing() {}
+void MainWindow::startProcessing() {
+    if (!isBusy())
+        batch_->start();
+}
 
-void MainWindow::mapNetworkDrive() {}
+void MainWindow::mapNetworkDrive() {
+    ConnectNetworkDrive(this);
+}
 
-void MainWindow::showOptions() {}
+void MainWindow::showOptions() {
+    frmOptions options(settings_, store_, *ui_.imgProcess, *ui_.lstFolders, this);
+    options.exec();
+}
 
-void MainWindow::generateDetailedList() {}
+void MainWindow::generateDetailedList() {
+    if (!isBusy())
+        listing_->start(SelectedFolder(), targetResolution(), processSubFolders());
+}
 
-void MainWindow::showCustomResolutions() {}
+void MainWindow::showCustomResolutions() {
+    frmCustomRes editor(*this, this);
+    editor.exec();
+}
 
-void MainWindow::showFolderExclusions() {}
+void MainWindow::showFolderExclusions() {
+    frmFolderEx editor(this);
+    editor.exec();
+}
 
-void MainWindow::showExtensionExclusions() {}
+void MainWindow::showExtensionExclusions() {
+    frmProcessingEx editor(this);
+    editor.exec();
+}
 
 void MainWindow::showHelpContents() {
     if (!help_)

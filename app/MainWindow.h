@@ -3,6 +3,7 @@
 #include "app/MainWindowUi.h"
 #include "app/ProgramSettings.h"
 #include "app/SettingsStore.h"
+#include "lists/ResolutionList.h"
 #include "platform/BusyCursor.h"
 
 #include <QMainWindow>
@@ -14,6 +15,8 @@
 
 namespace kovi {
 
+class BatchRunner;
+class DetailedListing;
 class FolderTree;
 class HTMLHelp;
 class ImageView;
@@ -22,7 +25,7 @@ class ImageView;
 // switch, the picture of the file being worked on, two status lines and a progress bar, and
 // the commands. It reads its controls and leaves the work to the core; runs drive it through
 // the public methods below.
-class MainWindow : public QMainWindow, public FolderSelection {
+class MainWindow : public QMainWindow, public FolderSelection, public ResolutionList {
     Q_OBJECT
 public:
     // Loads the settings into `settings` and shows them.
@@ -47,31 +50,36 @@ public:
     SettingsStore& settingsStore() { return store_; }
     FolderTree& folderTree();
     ImageView& imageView();
+    BatchRunner& batchRunner() { return *batch_; }
+    DetailedListing& detailedListing() { return *listing_; }
+    // A batch run or a listing scan is under way.
+    bool isBusy() const;
 
     // The resolution list: nine built-in sizes, then the entries of custom.dat.
     QStringList resolutions() const;
     // Adds an entry at the end; the selection stays.
-    void appendResolution(const QString& resolution);
+    void appendResolution(const QString& resolution) override;
     // Removes every entry equal to the text (exact, case-sensitive), built-in ones too.
-    void removeResolution(const QString& resolution);
+    void removeResolution(const QString& resolution) override;
     // Selects an entry as a user's choice would: it becomes the current target resolution.
-    void chooseResolution(int index);
+    void chooseResolution(int index) override;
 
     // The running state of a batch run: the controls that would start or change a run are
     // disabled, the caption asks for a click to abort, the pointer is busy and the progress
-    // bar counts from 0 to `targetCount`. The abort flag is cleared.
+    // bar counts from 0 to `targetCount`. The abort flag is the run's own to clear.
     void beginRunState(int targetCount);
     // Back at rest: controls enabled, caption, pointer, progress, status lines and picture
     // as at start-up.
     void endRunState();
-    // The menu items that start a run or a listing; off while either is under way.
+    // The commands that start a run or a listing; off while either is under way.
     void setRunCommandsEnabled(bool enabled);
     void setStatusLine1(const QString& text);
     void setStatusLine2(const QString& text);
     void setProgressValue(int value);
 
 signals:
-    // Quit or the close box: the program should end now.
+    // Quit or the close box: the program should end now. While a run or a scan is under way
+    // this comes once it has stopped after its current file.
     void quitRequested();
 
 protected:
@@ -79,6 +87,7 @@ protected:
 
 private:
     void connectCommands();
+    void connectRuns();
     void fillResolutionList();
     void loadSettings();
 
@@ -87,6 +96,9 @@ private:
     void subFoldersClicked();
     void imageClicked();
     void quitProgram();
+    // Stops a run or a scan under way, then quits once the program is idle.
+    void quitWhenIdle(bool saveSettings);
+    void workChanged();
 
     // Commands whose windows and runs are added by their own features.
     void startProcessing();
@@ -104,6 +116,11 @@ private:
     SettingsStore store_;
     std::atomic<bool> abortRequested_{false};
     std::optional<BusyCursorGuard> busyCursor_;
+    enum class PendingQuit { None, WithoutSaving, Saving };
+    PendingQuit pendingQuit_ = PendingQuit::None;
+    // After the abort flag, which their workers use until they are destroyed.
+    std::unique_ptr<BatchRunner> batch_;
+    std::unique_ptr<DetailedListing> listing_;
     // Made on the first help request and kept until the program ends.
     std::unique_ptr<HTMLHelp> help_;
 };

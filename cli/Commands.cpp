@@ -64,8 +64,8 @@ int RunProcessCommand(const CommandLine& command, const CommandSettings& setting
     options.writeLog = command.writeLog.value_or(settings.writeLog);
     options.excludedExtensionsFile = settings.excludedExtensionsFile;
     options.excludedFoldersFile = settings.excludedFoldersFile;
-    const JpegFactors factors{command.chrominance.value_or(settings.chrominance),
-                              command.luminance.value_or(settings.luminance)};
+    const JpegFactors factors{.chrominance = command.chrominance.value_or(settings.chrominance),
+                              .luminance = command.luminance.value_or(settings.luminance)};
     options.jpegFactors = [factors] {
         return factors;
     };

@@ -1,13 +1,19 @@
 #include "engine/BatchRun.h"
 
 #include "engine/Exclusions.h"
+#include "engine/MemoryGate.h"
 #include "engine/NumberFormat.h"
+#include "engine/OrderedWork.h"
 #include "engine/SafeReplace.h"
 #include "engine/TargetCollection.h"
+#include "engine/VipsRuntime.h"
 #include "lists/FileRoutines.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <set>
+#include <thread>
 
 namespace kovi {
 namespace {
@@ -21,59 +27,139 @@ void Tell(const Callback& callback, Arguments&&... arguments) {
         callback(std::forward<Arguments>(arguments)...);
 }
 
+// One file worked on ahead of its turn: its outcome as it would be, the new image written
+// beside it but not yet in its place, and now and then a picture for the caller to show.
+struct Prepared {
+    FileReport report;
+    std::unique_ptr<ReplacementFile> replacement;
+    std::optional<PreviewPicture> preview;
+    // The JPEG factors the new image was written with, when they shape it at all.
+    std::optional<JpegFactors> factors;
+    // The file as it was before it was loaded, to tell whether it changed before its turn.
+    std::optional<FileIdentity> identity;
+};
+
+JpegFactors CurrentFactors(const BatchOptions& options) {
+    return options.jpegFactors ? options.jpegFactors() : JpegFactors{};
+}
+
+int WorkerCount(const BatchOptions& options, std::size_t files) {
+    int workers = options.workers;
+    if (workers <= 0)
+        workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(workers), files));
+}
+
+// Pictures are made no more often than the eye can follow; only one worker gets each turn.
+bool TakePreviewTurn(std::atomic<Clock::rep>& last) {
+    const auto now = Clock::now().time_since_epoch().count();
+    auto previous = last.load();
+    if (now - previous < std::chrono::duration_cast<Clock::duration>(PreviewInterval).count())
+        return false;
+    return last.compare_exchange_strong(previous, now);
+}
+
 ImageMeasure Measure(const ImagingControl& control) {
     return {control.ImageWidth(), control.ImageHeight(), control.FileBytes()};
 }
 
-// Loads, measures and, when it is larger than the target, shrinks and saves one file.
-FileReport ProcessOneFile(const std::filesystem::path& path, const BatchOptions& options,
-                          TargetResolution target, ImagingControl& control,
-                          const RunCallbacks& callbacks) {
-    FileReport report;
+constexpr std::int64_t MiB = 1024 * 1024;
+// What the files worked on side by side may hold at once, beside the program itself.
+constexpr std::int64_t MemoryBudget = 200 * MiB;
+
+bool Excluded(const std::filesystem::path& path, const BatchOptions& options) {
+    return IsExcludedByListFiles(path, options.excludedExtensionsFile, options.excludedFoldersFile);
+}
+
+// Loads and measures one file and, when it is larger than the target, writes the shrunk image
+// beside it. Nothing on disk changes here: the file's turn decides whether the new image is
+// put in place.
+Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& options,
+                     TargetResolution target, ImagingControl& control, MemoryGate& gate) {
+    Prepared prepared;
+    FileReport& report = prepared.report;
     report.path = path;
-    if (IsExcludedByListFiles(path, options.excludedExtensionsFile, options.excludedFoldersFile)) {
+    if (Excluded(path, options)) {
         report.outcome = FileOutcome::Excluded;
-        return report;
+        return prepared;
     }
+    prepared.identity = IdentifyFile(path);
     control.SetLoadPath({});
-    ResetFileAttributes(path);
     control.SetLoadPath(path);
-    Tell(callbacks.fileLoading, path);
     if (control.LoadPath().empty()) {
         report.outcome = FileOutcome::NotAnImage;
-        return report;
+        return prepared;
     }
     report.before = Measure(control);
     const PixelSize size{report.before.width, report.before.height};
     if (!NeedsResize(size, target)) {
         report.outcome = FileOutcome::SmallEnough;
-        return report;
+        return prepared;
     }
     report.outcome = FileOutcome::NotSaved;
     if (!control.CanSave()) {
         report.reason = control.LastError();
-        return report;
+        return prepared;
     }
-    const JpegFactors factors = options.jpegFactors ? options.jpegFactors() : JpegFactors{};
+    const JpegFactors factors = CurrentFactors(options);
+    constexpr int Jpeg = 8;
+    if (control.FileTypeCode() == Jpeg)
+        prepared.factors = factors;
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
     const PixelSize fitted = FitInside(size, target);
+    const MemoryGate::Pass pass = gate.enter(control.WorkingSetEstimate());
     control.SetSavePath(path);
-    if (!control.ResizeImage(fitted.width, fitted.height) || !control.SaveImage()) {
+    std::unique_ptr<ReplacementFile> replacement;
+    if (control.ResizeImage(fitted.width, fitted.height))
+        replacement = control.SaveImageAside();
+    if (!replacement) {
         report.reason = control.LastError();
-        // Whatever the control holds now is not what is on disk; measure the file again.
         control.SetLoadPath({});
         control.SetLoadPath(path);
-        return report;
+        return prepared;
     }
+    // The new file is what the image will be once it is in place; measure it from there.
     control.SetLoadPath({});
-    control.SetLoadPath(path);
+    control.SetLoadPath(replacement->temporaryPath());
     if (control.LoadPath().empty()) {
-        report.reason = "the saved file cannot be read back";
-        return report;
+        report.reason = "the new image cannot be read back";
+        return prepared;
     }
     report.after = Measure(control);
     report.outcome = FileOutcome::Resized;
+    prepared.replacement = std::move(replacement);
+    return prepared;
+}
+
+// The file's turn: the exclusion lists as they are now decide, the file is made writable, and
+// a new image is put in place.
+FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetResolution target,
+                        ImagingControl& control, MemoryGate& gate) {
+    const std::filesystem::path& path = prepared.report.path;
+    if (Excluded(path, options)) {
+        FileReport report;
+        report.path = path;
+        report.outcome = FileOutcome::Excluded;
+        return report;
+    }
+    // The lists named the file when it was worked on ahead and no longer do, the JPEG factors
+    // were changed since it was written, or the file itself changed since it was measured (an
+    // earlier file of the run may be a hard link to it): work on it again now.
+    if (prepared.report.outcome == FileOutcome::Excluded ||
+        (prepared.factors && *prepared.factors != CurrentFactors(options)) ||
+        IdentifyFile(path) != prepared.identity)
+        prepared = PrepareFile(path, options, target, control, gate);
+    ResetFileAttributes(path);
+    FileReport report = std::move(prepared.report);
+    if (prepared.replacement) {
+        std::string error;
+        if (!prepared.replacement->commit(error)) {
+            report.outcome = FileOutcome::NotSaved;
+            report.reason = error;
+            report.after = {};
+        }
+    }
     return report;
 }
 
@@ -124,8 +210,28 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     abortRequested = false;
     // Told after the flag is cleared, so a caller may still ask for a stop from here on.
     Tell(callbacks.started, targets.size());
-    ImagingControl control;
-    auto lastPreview = Clock::now() - PreviewInterval;
+
+    // Files are worked on ahead, one per core, but each is put in place only at its turn, in
+    // list order and after the stop flag and the exclusion lists were looked at for it, so the
+    // files, the log, the totals and what the caller is told are as from one file at a time.
+    // A file worked on ahead whose turn does not come leaves nothing behind.
+    const int workers = WorkerCount(options, targets.size());
+    SetImagingThreads(workers > 1 ? 1 : 0);
+    std::vector<ImagingControl> controls(static_cast<std::size_t>(workers));
+    ImagingControl ownControl;
+    MemoryGate gate(MemoryBudget);
+    std::atomic<Clock::rep> lastPreview{
+        (Clock::now() - PreviewInterval).time_since_epoch().count()};
+    const auto work = [&](std::size_t index, int worker) {
+        ImagingControl& control = controls[static_cast<std::size_t>(worker)];
+        Prepared prepared = PrepareFile(targets[index], options, *target, control, gate);
+        // The first file is always shown, so a run shows something from its start.
+        if (callbacks.preview && !control.LoadPath().empty() &&
+            (TakePreviewTurn(lastPreview) || index == 0))
+            prepared.preview = control.Preview(callbacks.previewSide);
+        return prepared;
+    };
+    OrderedWork<Prepared> files(targets.size(), workers, work, abortRequested);
 
     result.status = RunStatus::Completed;
     for (std::size_t index = 0; index < targets.size(); ++index) {
@@ -134,8 +240,15 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
             result.status = RunStatus::Aborted;
             break;
         }
+        std::optional<Prepared> prepared = files.take(index);
+        // A stop asked for after this file was let through came before any worker started it.
+        if (!prepared)
+            prepared = PrepareFile(targets[index], options, *target, ownControl, gate);
+        std::optional<PreviewPicture> preview = std::move(prepared->preview);
         const FileReport report =
-            ProcessOneFile(targets[index], options, *target, control, callbacks);
+            CompleteFile(std::move(*prepared), options, *target, ownControl, gate);
+        if (report.outcome != FileOutcome::Excluded)
+            Tell(callbacks.fileLoading, report.path);
         if (report.outcome == FileOutcome::Resized) {
             result.totalBefore += report.before.bytes;
             result.totalAfter += report.after.bytes;
@@ -144,13 +257,8 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         } else if (report.outcome == FileOutcome::NotSaved) {
             result.notSaved.push_back(report);
         }
-        if (callbacks.preview && !control.LoadPath().empty() &&
-            Clock::now() - lastPreview >= PreviewInterval) {
-            if (auto picture = control.Preview(callbacks.previewSide)) {
-                callbacks.preview(*picture);
-                lastPreview = Clock::now();
-            }
-        }
+        if (preview && report.outcome != FileOutcome::Excluded)
+            callbacks.preview(*preview);
         Tell(callbacks.fileFinished, report);
     }
     if (log.isOpen()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/ImagingControl.h"
+#include "engine/JpegFactors.h"
 #include "engine/ProcessingLog.h"
 #include "engine/TargetResolution.h"
 
@@ -13,11 +14,6 @@
 
 namespace kovi {
 
-struct JpegFactors {
-    int chrominance = 1;
-    int luminance = 1;
-};
-
 // What one batch run is asked to do; the window or the command line fills it in.
 struct BatchOptions {
     std::filesystem::path folder;
@@ -27,9 +23,12 @@ struct BatchOptions {
     std::filesystem::path excludedExtensionsFile; // exts.dat
     std::filesystem::path excludedFoldersFile;    // exflds.dat
     // Read before each JPEG is saved, so a change made during a run applies to the next file.
+    // Called from the threads that work on the files.
     std::function<JpegFactors()> jpegFactors = [] {
         return JpegFactors{};
     };
+    // How many files are worked on at the same time; 0 means one per core.
+    int workers = 0;
 };
 
 enum class FileOutcome {
@@ -85,7 +84,9 @@ struct RunCallbacks {
 // The whole batch resize: collects the files, then for each one in order tests the stop flag,
 // skips it when the exclusion lists name it, makes it writable, and shrinks it to fit the
 // target when it is larger. A file once started is always finished. abortRequested is cleared
-// when the run begins and tested before every file.
+// when the run begins and tested before every file. Files are worked on side by side, but each
+// is put in place only at its turn, so what happens to the files, the log, the totals and the
+// callbacks (in list order, on the calling thread) is as if they were handled one at a time.
 RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortRequested,
                         const RunCallbacks& callbacks = {});
 

@@ -7,13 +7,9 @@
 
 #include "engine/ByteSink.h"
 #include "engine/ImageHeader.h"
+#include "engine/JpegFactors.h"
 
 namespace kovi {
-
-struct JpegFactors {
-    int luminance = 0;
-    int chrominance = 0;
-};
 
 // Why the image of this file cannot be written back in its own format; nothing if it can.
 std::optional<std::string> SaveRefusal(const ImageHeader& header);

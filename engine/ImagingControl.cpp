@@ -133,40 +133,66 @@ bool ImagingControl::CanSave() const {
 }
 
 bool ImagingControl::SaveImage() {
+    auto replacement = SaveImageAside();
+    if (!replacement)
+        return false;
+    std::string error;
+    if (!replacement->commit(error))
+        return state_->fail(error);
+    return true;
+}
+
+std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
     state_->lastError.clear();
-    if (!state_->header)
-        return state_->fail("no image is loaded");
+    if (!state_->header) {
+        state_->fail("no image is loaded");
+        return nullptr;
+    }
     const ImageHeader& header = *state_->header;
-    if (auto refusal = SaveRefusal(header))
-        return state_->fail(*refusal);
-    if (state_->savePath.empty())
-        return state_->fail("no path to save to");
+    if (auto refusal = SaveRefusal(header)) {
+        state_->fail(*refusal);
+        return nullptr;
+    }
+    if (state_->savePath.empty()) {
+        state_->fail("no path to save to");
+        return nullptr;
+    }
 
     std::optional<vips::VImage> pipeline;
     pipeline.swap(state_->pipeline);
     if (!pipeline) {
         const Size size = state_->resized.value_or(Size{header.width, header.height});
-        if (auto breach = PixelLimitBreach(header, size.width, size.height))
-            return state_->fail(*breach);
+        if (auto breach = PixelLimitBreach(header, size.width, size.height)) {
+            state_->fail(*breach);
+            return nullptr;
+        }
         try {
             pipeline = BuildResizedImage(header, size.width, size.height);
         } catch (const vips::VError&) {
-            return state_->fail(TakeVipsError("the image could not be read"));
+            state_->fail(TakeVipsError("the image could not be read"));
+            return nullptr;
         }
     }
 
     std::string error;
     auto file = ReplacementFile::create(state_->savePath, error);
-    if (!file)
-        return state_->fail(error);
+    if (!file) {
+        state_->fail(error);
+        return nullptr;
+    }
     // Checked once the decoder has opened the file and the target has been looked at, so
     // that a file replaced at any time before is caught here or when the new one is committed.
-    if (!state_->loaded || IdentifyFile(state_->loadPath) != state_->loaded)
-        return state_->fail("the file was changed by someone else after it was measured");
-    const JpegFactors factors{state_->luminanceFactor, state_->chrominanceFactor};
-    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->commit(error))
-        return state_->fail(error);
-    return true;
+    if (!state_->loaded || IdentifyFile(state_->loadPath) != state_->loaded) {
+        state_->fail("the file was changed by someone else after it was measured");
+        return nullptr;
+    }
+    const JpegFactors factors{.chrominance = state_->chrominanceFactor,
+                              .luminance = state_->luminanceFactor};
+    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->flush(error)) {
+        state_->fail(error);
+        return nullptr;
+    }
+    return file;
 }
 
 void ImagingControl::SetJpegChromFactor(int factor) {
@@ -183,6 +209,38 @@ int ImagingControl::JpegChromFactor() const {
 
 int ImagingControl::JpegLumFactor() const {
     return state_->luminanceFactor;
+}
+
+std::int64_t ImagingControl::WorkingSetEstimate() const {
+    constexpr std::int64_t MiB = 1024 * 1024;
+    if (!state_->header)
+        return 0;
+    const ImageHeader& header = *state_->header;
+    const std::int64_t pixels = static_cast<std::int64_t>(header.width) * header.height;
+    const std::int64_t pages = KeepsAllPages(header) ? header.pages : 1;
+    switch (header.format) {
+    case ImageFormat::Jpeg:
+        // A progressive file keeps every coefficient of the whole image while it is decoded;
+        // a baseline one is decoded in strips at a reduced scale.
+        if (header.jpeg && header.jpeg->progressive)
+            return pixels * std::max(header.jpeg->components, 1) * 2 + 16 * MiB;
+        return 16 * MiB;
+    case ImageFormat::Tga:
+    case ImageFormat::Pcx:
+    case ImageFormat::Bmp:
+    case ImageFormat::Ico:
+    case ImageFormat::Cursor:
+    case ImageFormat::Dcx:
+    case ImageFormat::OtherMagick:
+        // ImageMagick holds 16 bits per sample of its own copy, and builds large colour tables
+        // when it reduces a picture to a palette again.
+        return pixels * pages * 16 + (header.bitsPerPixel <= 8 ? 160 * MiB : 0) + 16 * MiB;
+    default:
+        break;
+    }
+    const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
+    const std::int64_t bands = std::max(header.bands, 3);
+    return pixels * pages * bands * sampleBytes * 2 + 16 * MiB;
 }
 
 const std::string& ImagingControl::LastError() const {

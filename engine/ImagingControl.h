@@ -9,6 +9,8 @@
 
 namespace kovi {
 
+class ReplacementFile;
+
 // A small 8-bit RGB picture for showing the image held; rows are tightly packed.
 struct PreviewPicture {
     int width = 0;
@@ -61,6 +63,12 @@ public:
     // On failure the file at SavePath() is untouched and false is returned.
     bool SaveImage();
 
+    // Writes the image held, completely and flushed to disk, to a temporary file beside
+    // SavePath() without replacing anything yet: commit() on the result puts it in place (as
+    // SaveImage() does at once), dropping it removes it. Nothing on failure, with the reason
+    // in LastError().
+    std::unique_ptr<ReplacementFile> SaveImageAside();
+
     // Whether the image held can be written back in its own format at all; when it cannot,
     // LastError() says why.
     bool CanSave() const;
@@ -71,6 +79,10 @@ public:
     void SetJpegLumFactor(int factor);
     int JpegChromFactor() const;
     int JpegLumFactor() const;
+
+    // A generous guess at the memory, in bytes, that shrinking and saving the image held
+    // takes, so that files worked on side by side can be kept within a budget.
+    std::int64_t WorkingSetEstimate() const;
 
     // Why the last ResizeImage(), SaveImage() or CanSave() failed.
     const std::string& LastError() const;

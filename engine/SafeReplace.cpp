@@ -326,17 +326,38 @@ bool ReplacementFile::write(const void* data, std::size_t size) {
     return false;
 }
 
-bool ReplacementFile::commit(std::string& error) {
+bool ReplacementFile::flush(std::string& error) {
+    if (flushed_)
+        return true;
     if (::fsync(descriptor_) != 0) {
         error = "writing the new image to disk failed: " + Reason(errno);
         return false;
     }
-    // Someone else's newer file in its place is never overwritten with an older picture.
-    const auto now = IdentifyFile(destination_);
-    const auto then = original_->exists ? std::optional(IdentityOf(original_->info)) : std::nullopt;
-    if (now != then) {
+    flushed_ = true;
+    return true;
+}
+
+bool ReplacementFile::commit(std::string& error) {
+    if (!flush(error))
+        return false;
+    // Someone else's newer file in its place is never overwritten with an older picture. Its
+    // mode (made writable) and its links may have changed since, and what is there now
+    // decides how it is replaced.
+    const auto changed = [&] {
         error = "the file was changed by someone else while the new image was written";
         return false;
+    };
+    if (original_->exists) {
+        struct stat now {};
+        if (::stat(destination_.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) {
+            error = destination_.string() + " is gone or is no longer a file";
+            return false;
+        }
+        if (IdentityOf(now) != IdentityOf(original_->info))
+            return changed();
+        original_->info = now;
+    } else if (IdentifyFile(destination_)) {
+        return changed();
     }
     if (original_->exists && original_->info.st_nlink > 1) {
         if (!rewriteInPlace()) {
@@ -354,8 +375,10 @@ bool ReplacementFile::commit(std::string& error) {
             "cannot put the new image in place of " + destination_.string() + ": " + Reason(errno);
         return false;
     }
+    // The folder is not synced: a rename lost to a power cut leaves the old image and a
+    // temporary file that the next run clears away, never a damaged one, and syncing each
+    // folder after each file would cost more than the whole resize.
     committed_ = true;
-    SyncFolder(destination_.parent_path().empty() ? "." : destination_.parent_path());
     return true;
 }
 

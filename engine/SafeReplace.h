@@ -65,9 +65,13 @@ public:
 
     const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
 
-    // Flushes the new content to disk and puts it in the target's place, with the mode bits
-    // (and, where the process may set them, owner and group) the target had. A target that
-    // was replaced or changed since create() is left as it now is, and commit() fails.
+    // Flushes the new content to disk; commit() does it too when it was not done before.
+    bool flush(std::string& error);
+
+    // Puts the new content in the target's place, with the mode bits (and, where the process
+    // may set them, owner and group) the target has at that moment. A target that was
+    // replaced or whose content changed since create() is left as it now is, and commit()
+    // fails.
     bool commit(std::string& error);
 
 private:
@@ -77,6 +81,7 @@ private:
     std::filesystem::path temporaryPath_;
     int descriptor_ = -1;
     std::unique_ptr<Original> original_;
+    bool flushed_ = false;
     bool committed_ = false;
     bool keepTemporary_ = false; // a copy in place failed part way: the next run finishes it
     std::string error_;

@@ -1,5 +1,6 @@
 #include "engine/VipsRuntime.h"
 
+#include <malloc.h>
 #include <mutex>
 
 #include <vips/vips8>
@@ -10,6 +11,11 @@ namespace {
 void IgnoreMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 void StartOnce() {
+    // Decoding one large image takes buffers of tens of megabytes, which glibc keeps for reuse
+    // once they are freed. With one heap per thread every worker would keep the peak of its
+    // largest file for good; one shared heap keeps only the largest, and costs no speed here.
+    mallopt(M_ARENA_MAX, 1);
+
     if (VIPS_INIT("kovi-rzk-lite") != 0)
         return;
 
@@ -34,6 +40,11 @@ void StartOnce() {
 void StartVips() {
     static std::once_flag started;
     std::call_once(started, StartOnce);
+}
+
+void SetImagingThreads(int threads) {
+    StartVips();
+    vips_concurrency_set(threads);
 }
 
 std::string TakeVipsError(const std::string& fallback) {

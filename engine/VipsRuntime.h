@@ -9,6 +9,10 @@ namespace kovi {
 // through here and a bad one is an ordinary outcome, not a message for the terminal.
 void StartVips();
 
+// How many threads libvips may use inside one image; 0 gives its default (one per core). When
+// files are worked on side by side, one each keeps the cores from being asked twice.
+void SetImagingThreads(int threads);
+
 // Takes the text of libvips' error buffer and empties it, so that one file's failure does not
 // leak into the reason given for the next. Falls back to `fallback` when the buffer is empty.
 std::string TakeVipsError(const std::string& fallback);

@@ -2,9 +2,15 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/NumberFormat.h"
+#include "engine/OrderedWork.h"
 #include "engine/TargetCollection.h"
 #include "engine/TargetResolution.h"
 #include "listing/FormatNames.h"
+
+#include <algorithm>
+#include <optional>
+#include <thread>
+#include <vector>
 
 namespace kovi {
 
@@ -29,7 +35,29 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
     abortRequested = false;
     if (callbacks.started)
         callbacks.started(targets.size());
-    ImagingControl control;
+
+    // Headers are read side by side and taken in list order; the stop flag is looked at before
+    // each file as it is listed, so rows read ahead of a stop are simply not listed.
+    const int workers = static_cast<int>(
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), targets.size()));
+    // One control per worker, and one for a file the scan reads itself.
+    std::vector<ImagingControl> controls(static_cast<std::size_t>(workers) + 1);
+    const auto read = [&](std::size_t index, int worker) -> std::optional<ListingRow> {
+        ImagingControl& control = controls[static_cast<std::size_t>(worker)];
+        control.SetLoadPath({});
+        control.SetLoadPath(targets[index]);
+        if (control.FileTypeCode() == 0)
+            return std::nullopt;
+        return ListingRow{targets[index],
+                          control.FileBytes(),
+                          control.ImageWidth(),
+                          control.ImageHeight(),
+                          GetFormatName(control.FileTypeCode()),
+                          control.ColourCount(),
+                          control.BitsPerPixel()};
+    };
+    OrderedWork<std::optional<ListingRow>> headers(targets.size(), workers, read, abortRequested);
+
     for (std::size_t index = 0; index < targets.size(); ++index) {
         if (abortRequested) {
             result.status = ListingStatus::Aborted;
@@ -37,23 +65,18 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
         }
         if (callbacks.fileStarted)
             callbacks.fileStarted(index, targets.size());
-        control.SetLoadPath({});
-        control.SetLoadPath(targets[index]);
-        if (control.FileTypeCode() == 0)
+        auto row = headers.take(index);
+        // A stop asked for after this file was let through came before any worker started it.
+        if (!row)
+            row = read(index, workers);
+        if (!*row)
             continue;
-        ListingRow row{targets[index],
-                       control.FileBytes(),
-                       control.ImageWidth(),
-                       control.ImageHeight(),
-                       GetFormatName(control.FileTypeCode()),
-                       control.ColourCount(),
-                       control.BitsPerPixel()};
-        result.totalBytes += row.fileBytes;
-        if (NeedsResize({row.width, row.height}, *box))
+        result.totalBytes += (*row)->fileBytes;
+        if (NeedsResize({(*row)->width, (*row)->height}, *box))
             ++result.wouldBeProcessed;
         ++result.rowCount;
         if (callbacks.row)
-            callbacks.row(row);
+            callbacks.row(**row);
     }
     return result;
 }

@@ -5,6 +5,8 @@
 #include <QFrame>
 #include <QImage>
 
+#include <atomic>
+
 namespace kovi {
 
 // The visible side of the main window's imaging control: shows a picture of the image being
@@ -20,7 +22,8 @@ public:
     void clear();
     bool hasPicture() const { return !picture_.isNull(); }
 
-    // Factors 0..255; values outside are clamped.
+    // Factors 0..255; values outside are clamped. A batch run reads them from its own thread
+    // before each JPEG it saves, so a change made during a run applies to the next file.
     void SetJpegChromFactor(int factor);
     void SetJpegLumFactor(int factor);
     int JpegChromFactor() const { return jpegChromFactor_; }
@@ -37,8 +40,8 @@ protected:
 
 private:
     QImage picture_;
-    int jpegChromFactor_ = 0;
-    int jpegLumFactor_ = 0;
+    std::atomic<int> jpegChromFactor_{0};
+    std::atomic<int> jpegLumFactor_{0};
     bool pressed_ = false;
 };
 

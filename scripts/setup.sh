@@ -10,6 +10,7 @@ packages=(
     libchm-dev fp-utils
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
+    libglib2.0-bin
     xvfb xauth
 )
 

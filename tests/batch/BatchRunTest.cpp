@@ -50,7 +50,7 @@ protected:
         options.excludedExtensionsFile = program / "exts.dat";
         options.excludedFoldersFile = program / "exflds.dat";
         options.jpegFactors = [] {
-            return JpegFactors{21, 21};
+            return JpegFactors{.chrominance = 21, .luminance = 21};
         };
     }
 
@@ -343,6 +343,94 @@ TEST_F(BatchRun, StaleTemporaryFilesAreClearedAndNeverTaken) {
     Run(callbacks);
     EXPECT_EQ(seen, (std::vector<fs::path>{album / "a.png"}));
     EXPECT_FALSE(fs::exists(album / ".kovi-rzk-AbCd1234.tmp"));
+}
+
+TEST_F(BatchRun, SideBySideGivesWhatOneAtATimeGives) {
+    for (int i = 0; i < 12; ++i)
+        DrawImage(album / ("p" + std::to_string(10 + i) + (i % 3 == 0 ? ".png" : ".jpg")),
+                  700 + 37 * i, 500 + 23 * i);
+    WriteBytes(album / "notes.txt", "text");
+    const fs::path copy = folder / "copy";
+    fs::copy(album, copy);
+
+    options.workers = 1;
+    const RunResult one = Run();
+    const std::string oneLog = Log();
+    options.folder = copy;
+    options.workers = 4;
+    const RunResult four = Run();
+    const std::string fourLog = ReadBytes(copy / "kovilog.txt");
+
+    EXPECT_EQ(one.totalBefore, four.totalBefore);
+    EXPECT_EQ(one.totalAfter, four.totalAfter);
+    std::string renamed = oneLog;
+    for (auto at = renamed.find(album.string()); at != std::string::npos;
+         at = renamed.find(album.string(), at))
+        renamed.replace(at, album.string().size(), copy.string());
+    EXPECT_EQ(fourLog, renamed);
+    for (const auto& entry : fs::directory_iterator(album)) {
+        if (entry.path().filename() != "kovilog.txt") {
+            EXPECT_EQ(ReadBytes(entry.path()), ReadBytes(copy / entry.path().filename()))
+                << entry.path();
+        }
+    }
+}
+
+TEST_F(BatchRun, AStopLeavesEveryLaterFileUntouchedWhateverWasWorkedOnAhead) {
+    constexpr int Count = 10;
+    std::vector<std::string> originals;
+    for (int i = 0; i < Count; ++i) {
+        DrawImage(album / ("p" + std::to_string(10 + i) + ".png"), 900, 700);
+        originals.push_back(ReadBytes(album / ("p" + std::to_string(10 + i) + ".png")));
+    }
+    options.workers = 4;
+    RunCallbacks callbacks;
+    callbacks.fileFinished = [&](const FileReport& report) {
+        if (report.path.filename() == "p12.png")
+            abortRequested = true;
+    };
+    const RunResult result = Run(callbacks);
+    EXPECT_EQ(result.status, RunStatus::Aborted);
+    for (int i = 0; i < Count; ++i) {
+        const auto path = album / ("p" + std::to_string(10 + i) + ".png");
+        if (i <= 2)
+            EXPECT_EQ(MeasureFile(path).height, 480) << path;
+        else
+            EXPECT_EQ(ReadBytes(path), originals[static_cast<std::size_t>(i)]) << path;
+    }
+    const std::string log = Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 4) << log;
+    for (const auto& entry : fs::directory_iterator(album))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".kovi-rzk-")) << entry.path();
+}
+
+TEST_F(BatchRun, AFileNoLongerExcludedAtItsTurnIsStillResized) {
+    for (const char* name : {"a.jpg", "b.png", "c.png", "d.png"})
+        DrawImage(album / name, 800, 600);
+    fs::create_directories(program);
+    WriteBytes(options.excludedExtensionsFile, "PNG\r\n");
+    options.workers = 3;
+    std::vector<FileOutcome> outcomes;
+    RunCallbacks callbacks;
+    callbacks.fileFinished = [&](const FileReport& report) {
+        outcomes.push_back(report.outcome);
+        if (outcomes.size() == 1) {
+            ASSERT_FALSE(RewriteList(options.excludedExtensionsFile, {}));
+        }
+    };
+    Run(callbacks);
+    EXPECT_EQ(outcomes, (std::vector{R, R, R, R}));
+    EXPECT_EQ(MeasureFile(album / "d.png").width, 640);
+}
+
+TEST_F(BatchRun, AResizedReadOnlyFileKeepsItsModeButBecomesWritable) {
+    DrawImage(album / "a.jpg", 800, 600);
+    ASSERT_EQ(chmod((album / "a.jpg").c_str(), 0454), 0);
+    Run();
+    struct stat info {};
+    ASSERT_EQ(stat((album / "a.jpg").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0654u);
+    EXPECT_EQ(MeasureFile(album / "a.jpg").width, 640);
 }
 
 struct SummaryCase {

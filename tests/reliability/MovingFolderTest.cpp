@@ -128,37 +128,50 @@ TEST_F(MovingFolder, AFileMadeUnreadableAfterCollectionIsLeftAlone) {
     EXPECT_EQ(testing::DecodedSize(album / "open.jpg"), Fitted);
 }
 
-// A file that someone else replaces or rewrites after it was measured keeps what they wrote:
-// the program never saves a picture over a file it did not measure.
-TEST_F(MovingFolder, AFileReplacedAfterItWasMeasuredKeepsTheNewContent) {
-    for (const char* name : {"a-renamed-over.jpg", "b-rewritten.jpg", "c-kept.jpg"})
+// Files are worked on ahead of their turn. One that someone else replaces or rewrites after
+// that keeps what they wrote and is measured again at its turn, as if it had never been seen.
+TEST_F(MovingFolder, AFileChangedBeforeItsTurnIsMeasuredAgain) {
+    for (const char* name : {"a-first.jpg", "b-renamed-over.jpg", "c-rewritten.jpg", "d-kept.jpg"})
         Draw(album / name);
-    std::map<std::string, std::string> written;
-    callbacks.fileLoading = [&](const fs::path& path) {
-        const std::string name = path.filename().string();
-        if (name == "a-renamed-over.jpg") {
-            Draw(folder / "new.jpg", Small);
-            fs::rename(folder / "new.jpg", path);
-        } else if (name == "b-rewritten.jpg") {
-            Draw(folder / "new.jpg", Small);
-            WriteBytes(path, ReadBytes(folder / "new.jpg")); // the same file, new content
-        } else {
+    Draw(folder / "small.jpg", Small);
+    const std::string small = ReadBytes(folder / "small.jpg");
+    callbacks.fileStarted = [&](std::size_t index, std::size_t) {
+        if (index != 1)
             return;
-        }
-        written[name] = ReadBytes(path);
+        // Both may already be shrunk beside the folder, waiting for their turn.
+        Draw(folder / "new.jpg", Small);
+        fs::rename(folder / "new.jpg", album / "b-renamed-over.jpg");
+        WriteBytes(album / "c-rewritten.jpg", small); // the same file, new content
     };
     const RunResult result = Run();
 
     EXPECT_EQ(result.status, RunStatus::Completed);
-    for (const auto& [name, bytes] : written) {
-        EXPECT_TRUE(testing::HoldsBytes(album / name, bytes))
-            << name << " lost what was written to it";
-        EXPECT_EQ(OutcomeOf(name), FileOutcome::NotSaved) << name;
-        EXPECT_NE(outcomes[name].reason.find("changed by someone else"), std::string::npos)
-            << outcomes[name].reason;
+    for (const char* name : {"b-renamed-over.jpg", "c-rewritten.jpg"}) {
+        EXPECT_TRUE(testing::HoldsBytes(album / name, small)) << name << " lost what was written";
+        EXPECT_EQ(OutcomeOf(name), FileOutcome::SmallEnough) << name;
     }
-    EXPECT_EQ(testing::DecodedSize(album / "c-kept.jpg"), Fitted);
-    EXPECT_EQ(result.notSaved.size(), 2u);
+    EXPECT_EQ(testing::DecodedSize(album / "a-first.jpg"), Fitted);
+    EXPECT_EQ(testing::DecodedSize(album / "d-kept.jpg"), Fitted);
+    EXPECT_TRUE(result.notSaved.empty());
+    EXPECT_TRUE(testing::TemporaryFilesIn(album).empty());
+}
+
+// Between its measuring and its save, a file replaced by someone else is never saved over.
+TEST_F(MovingFolder, AFileReplacedAfterItWasMeasuredKeepsTheNewContent) {
+    Draw(album / "photo.jpg");
+    ImagingControl control;
+    control.SetLoadPath(album / "photo.jpg");
+    ASSERT_EQ(control.ImageWidth(), 800);
+    Draw(folder / "new.jpg", Small);
+    const std::string newer = ReadBytes(folder / "new.jpg");
+    fs::rename(folder / "new.jpg", album / "photo.jpg");
+    control.SetSavePath(album / "photo.jpg");
+
+    ASSERT_TRUE(control.ResizeImage(Fitted.width, Fitted.height));
+    EXPECT_FALSE(control.SaveImage());
+    EXPECT_NE(control.LastError().find("changed by someone else"), std::string::npos)
+        << control.LastError();
+    EXPECT_TRUE(testing::HoldsBytes(album / "photo.jpg", newer));
     EXPECT_TRUE(testing::TemporaryFilesIn(album).empty());
 }
 

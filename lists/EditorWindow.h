@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDialog>
+#include <QRect>
+
+class QGroupBox;
+class QListWidget;
+class QPushButton;
+
+namespace kovi {
+
+// What the three list editors share: a fixed-size tool window with a close box only, centred
+// on the screen, shown modally. Like the original windows they have no default and no cancel
+// button: Enter reaches the focused control and Escape does nothing.
+class EditorWindow : public QDialog {
+    Q_OBJECT
+protected:
+    EditorWindow(const char* name, const QString& title, int clientWidthTwips,
+                 int clientHeightTwips, QWidget* parent);
+
+    // Controls placed in twips, relative to their container.
+    QGroupBox* addFrame(QWidget* container, const char* name, const QRect& twips);
+    QPushButton* addButton(QWidget* container, const char* name, const char* caption,
+                           const QRect& twips);
+    QListWidget* addListBox(QWidget* container, const char* name, const QRect& twips);
+    void place(QWidget& control, const char* name, const QRect& twips) const;
+
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    double dpi_;
+};
+
+} // namespace kovi

@@ -1,0 +1,78 @@
+#include "engine/MemoryGate.h"
+#include "engine/OrderedWork.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+namespace kovi {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(MemoryGate, AFileThatDoesNotFitBesideTheOthersWaitsForThem) {
+    MemoryGate gate(160);
+    auto first = gate.enter(100);
+    auto small = gate.enter(50); // fits beside
+    auto waiting = std::async(std::launch::async, [&] { return gate.enter(120); });
+    EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout);
+    first.release();
+    EXPECT_EQ(waiting.wait_for(50ms), std::future_status::timeout) << "50 + 120 is over 160";
+    small.release();
+    EXPECT_EQ(waiting.wait_for(5s), std::future_status::ready);
+}
+
+TEST(MemoryGate, AFileLargerThanTheBudgetGoesAheadAlone) {
+    MemoryGate gate(160);
+    auto huge = std::async(std::launch::async, [&] { return gate.enter(1000); });
+    ASSERT_EQ(huge.wait_for(5s), std::future_status::ready);
+    auto after = std::async(std::launch::async, [&] { return gate.enter(1); });
+    EXPECT_EQ(after.wait_for(50ms), std::future_status::timeout);
+    huge.get().release();
+    EXPECT_EQ(after.wait_for(5s), std::future_status::ready);
+}
+
+TEST(OrderedWork, ResultsComeInOrderWhateverTheOrderOfFinishing) {
+    std::atomic<bool> stop{false};
+    OrderedWork<int> work(
+        20, 4,
+        [](std::size_t index, int) {
+            std::this_thread::sleep_for(std::chrono::milliseconds((20 - index) % 5));
+            return static_cast<int>(index) * 10;
+        },
+        stop);
+    for (std::size_t index = 0; index < 20; ++index)
+        EXPECT_EQ(work.take(index), static_cast<int>(index) * 10);
+}
+
+TEST(OrderedWork, AStopStartsNothingFurtherAndEveryStartedIndexIsFinished) {
+    std::atomic<bool> stop{false};
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    {
+        OrderedWork<int> work(
+            100, 3,
+            [&](std::size_t index, int) {
+                ++started;
+                std::this_thread::sleep_for(2ms);
+                ++finished;
+                return static_cast<int>(index);
+            },
+            stop);
+        EXPECT_EQ(work.take(0), 0);
+        EXPECT_EQ(work.take(1), 1);
+        stop = true;
+        std::size_t index = 2;
+        while (work.take(index))
+            ++index;
+        EXPECT_LE(index, 2u + 3u) << "no worker runs more than its share ahead";
+    }
+    EXPECT_EQ(started.load(), finished.load());
+    EXPECT_LT(started.load(), 100);
+}
+
+} // namespace
+} // namespace kovi
