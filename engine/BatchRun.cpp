@@ -35,6 +35,8 @@ struct Prepared {
     std::optional<PreviewPicture> preview;
     // The JPEG factors the new image was written with, when they shape it at all.
     std::optional<JpegFactors> factors;
+    // The file as it was before it was loaded, to tell whether it changed before its turn.
+    std::optional<FileIdentity> identity;
 };
 
 JpegFactors CurrentFactors(const BatchOptions& options) {
@@ -81,6 +83,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
         report.outcome = FileOutcome::Excluded;
         return prepared;
     }
+    prepared.identity = IdentifyFile(path);
     control.SetLoadPath({});
     control.SetLoadPath(path);
     if (control.LoadPath().empty()) {
@@ -140,10 +143,12 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetRe
         report.outcome = FileOutcome::Excluded;
         return report;
     }
-    // The lists named the file when it was worked on ahead and no longer do, or the JPEG
-    // factors were changed since it was written: work on it again now.
+    // The lists named the file when it was worked on ahead and no longer do, the JPEG factors
+    // were changed since it was written, or the file itself changed since it was measured (an
+    // earlier file of the run may be a hard link to it): work on it again now.
     if (prepared.report.outcome == FileOutcome::Excluded ||
-        (prepared.factors && *prepared.factors != CurrentFactors(options)))
+        (prepared.factors && *prepared.factors != CurrentFactors(options)) ||
+        IdentifyFile(path) != prepared.identity)
         prepared = PrepareFile(path, options, target, control, gate);
     ResetFileAttributes(path);
     FileReport report = std::move(prepared.report);

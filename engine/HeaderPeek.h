@@ -51,6 +51,15 @@ std::optional<PnmFacts> PeekPnm(HeaderReader& reader);
 // Whether a HEIF or AVIF file is an image sequence (an animation) rather than still images.
 bool PeekHeifSequence(HeaderReader& reader);
 
+// Whether a file holds all that its own structure promises. A file cut short would otherwise
+// read as fewer frames or pages (GIF, TIFF) or with its missing rows made up (binary PNM),
+// and be written back from what is left.
+// GIF: its blocks run to the trailer. TIFF: every page's directory, and every value a
+// directory keeps elsewhere, lies inside the file. PNM: all binary pixel data is there.
+bool GifComplete(HeaderReader& reader);
+bool TiffDirectoriesComplete(HeaderReader& reader, std::uint64_t fileBytes);
+bool PnmComplete(HeaderReader& reader, std::uint64_t fileBytes);
+
 // Whether the first picture of a WebP file is stored losslessly.
 std::optional<bool> PeekWebpLossless(HeaderReader& reader);
 

@@ -121,6 +121,8 @@ bool ReadThroughVips(ImageHeader& header) {
     return header.width > 0 && header.height > 0;
 }
 
+constexpr char CutShort[] = "the file is cut short or damaged; what is left of it is not rewritten";
+
 // The finer facts of the formats where libvips' report is not the whole story.
 void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
     switch (header.format) {
@@ -142,6 +144,8 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
         if (header.paletteBits == 0)
             header.paletteBits = 8;
         header.bitsPerPixel = header.paletteBits;
+        if (!GifComplete(reader))
+            header.damage = CutShort;
         break;
     case ImageFormat::Tiff:
         header.tiff = PeekTiff(reader);
@@ -151,6 +155,8 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
             header.bitsPerPixel =
                 header.tiff->bitsPerSample * (palette ? 1 : header.tiff->samplesPerPixel);
         }
+        if (!TiffDirectoriesComplete(reader, static_cast<std::uint64_t>(header.fileBytes)))
+            header.damage = CutShort;
         break;
     case ImageFormat::Ppm:
         header.pnm = PeekPnm(reader);
@@ -159,6 +165,8 @@ void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
             if (header.format == ImageFormat::Pbm)
                 header.bitsPerPixel = 1;
         }
+        if (!PnmComplete(reader, static_cast<std::uint64_t>(header.fileBytes)))
+            header.damage = CutShort;
         break;
     case ImageFormat::WebP:
         header.lossless = PeekWebpLossless(reader).value_or(false);

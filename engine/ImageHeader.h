@@ -37,6 +37,7 @@ struct ImageHeader {
     bool sequence = false; // an animation whose loader reads only the first frame
     int paletteBits = 0;   // palette formats: bits of one index, 0 when not a palette
     int sampleBits = 0;    // HEIF and AVIF: bits of one sample as coded
+    std::string damage;    // why the file is not whole, though its header reads; empty if it is
 };
 
 // Reads the header of the file at `path` without decoding its pixels (apart from the rare

@@ -159,6 +159,8 @@ std::optional<std::string> SaveRefusal(const ImageHeader& header) {
         return "no image is loaded";
     if (!traits.writable)
         return std::string(traits.name) + " files cannot be written";
+    if (!header.damage.empty())
+        return header.damage;
     if (header.sequence)
         return "the file is an animation and only its first frame would be written back";
     if (header.pages > 1 && traits.pages == PageKind::Images)

@@ -29,6 +29,8 @@ struct ImagingControl::State {
     std::filesystem::path loadPath;
     std::filesystem::path savePath;
     std::optional<ImageHeader> header;
+    // The file as it was when measured: the picture saved must be the picture measured.
+    std::optional<FileIdentity> loaded;
     std::optional<Size> resized;
     // The lazy resampling pipeline; it reads its file once, so it is built again per save.
     std::optional<vips::VImage> pipeline;
@@ -51,6 +53,8 @@ ImagingControl::~ImagingControl() = default;
 void ImagingControl::SetLoadPath(const std::filesystem::path& path) {
     state_->pipeline.reset();
     state_->resized.reset();
+    // Taken before the header is read: a file replaced in between then never matches again.
+    state_->loaded = path.empty() ? std::nullopt : IdentifyFile(path);
     state_->header = ReadImageHeader(path);
     state_->loadPath = state_->header ? path : std::filesystem::path();
 }
@@ -174,6 +178,12 @@ std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
     auto file = ReplacementFile::create(state_->savePath, error);
     if (!file) {
         state_->fail(error);
+        return nullptr;
+    }
+    // Checked once the decoder has opened the file and the target has been looked at, so
+    // that a file replaced at any time before is caught here or when the new one is committed.
+    if (!state_->loaded || IdentifyFile(state_->loadPath) != state_->loaded) {
+        state_->fail("the file was changed by someone else after it was measured");
         return nullptr;
     }
     const JpegFactors factors{.chrominance = state_->chrominanceFactor,

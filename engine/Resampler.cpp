@@ -129,6 +129,20 @@ int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height) {
     return 1;
 }
 
+bool DecodesWholeFrames(const ImageHeader& header) {
+    switch (header.format) {
+    case ImageFormat::Gif:
+    case ImageFormat::WebP:
+    case ImageFormat::Heif:
+    case ImageFormat::Avif:
+    case ImageFormat::JpegXl:
+    case ImageFormat::Jpeg2000:
+        return true;
+    default:
+        return header.loader == "magickload";
+    }
+}
+
 bool KeepsAllPages(const ImageHeader& header) {
     const auto kind = TraitsOf(header.format).pages;
     return header.pages > 1 && (kind == PageKind::Frames || kind == PageKind::Pages);
@@ -136,10 +150,16 @@ bool KeepsAllPages(const ImageHeader& header) {
 
 std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width, int height) {
     const auto pages = static_cast<std::int64_t>(KeepsAllPages(header) ? header.pages : 1);
+    if (pages > kMaxKeptPages)
+        return "the file holds " + std::to_string(pages) +
+               " frames or pages, too many to process "
+               "safely (at most " +
+               std::to_string(kMaxKeptPages) + ")";
     const auto sourcePage = static_cast<std::int64_t>(header.width) * header.height;
     const auto targetPage = static_cast<std::int64_t>(width) * height;
     const auto largestPage = std::max(sourcePage, targetPage);
-    if (largestPage > kMaxPagePixels || largestPage * pages > kMaxFilePixels)
+    const auto pageLimit = DecodesWholeFrames(header) ? kMaxWholeFramePixels : kMaxPagePixels;
+    if (largestPage > pageLimit || largestPage * pages > kMaxFilePixels)
         return "the image is too large to process safely (" + std::to_string(header.width) + " x " +
                std::to_string(header.height) + " pixels" +
                (pages > 1 ? " in " + std::to_string(pages) + " pages" : "") + ")";

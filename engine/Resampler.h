@@ -15,12 +15,24 @@ namespace kovi {
 // One page may hold as many pixels as a 16383 x 16383 picture, a whole file four times that.
 inline constexpr std::int64_t kMaxPagePixels = std::int64_t{16383} * 16383;
 inline constexpr std::int64_t kMaxFilePixels = 4 * kMaxPagePixels;
+// Most decoders here stream rows; those that hold a whole frame at once (GIF, WebP, HEIF,
+// AVIF, JPEG XL, JPEG 2000 and whatever ImageMagick reads) take several bytes per pixel of it,
+// so a GIF of a few dozen bytes could otherwise take more than a gigabyte.
+inline constexpr std::int64_t kMaxWholeFramePixels = std::int64_t{8192} * 8192;
+// Each page kept is resampled on its own, and time and memory grow faster than the number of
+// pages: a GIF of a hundred kilobytes can hold thousands of frames. 300 pages as wide as the
+// file limit allows stay well below a gigabyte.
+inline constexpr int kMaxKeptPages = 300;
 
-// Why the image cannot be decoded at its size (or resampled to width x height), if it cannot.
+// Why the image cannot be decoded safely, for its size or its number of pages (or resampled to
+// width x height), if it cannot.
 std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width, int height);
 
 // The largest JPEG decoding reduction (8, 4, 2 or 1) whose result still covers width x height.
 int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height);
+
+// Whether the format's decoder holds a whole frame in memory rather than streaming its rows.
+bool DecodesWholeFrames(const ImageHeader& header);
 
 // Whether ResizeImage keeps every page or frame of the file (animations, multi-page TIFF).
 bool KeepsAllPages(const ImageHeader& header);

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -78,6 +79,14 @@ mode_t CurrentUmask() {
     return kUsualUmask;
 }
 
+void SyncFolder(const std::filesystem::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 // Best effort: file systems without POSIX owners or modes (a camera card) refuse these, and
 // the image matters more. The owner goes first, as changing it clears the set-id bits.
 bool CopyOwnerAndMode(int fd, const struct stat& from) {
@@ -106,7 +115,99 @@ bool WriteAll(int fd, const char* data, std::size_t size, off_t offset, bool pos
     return true;
 }
 
+FileIdentity IdentityOf(const struct stat& info) {
+    return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+            static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// A file with several hard links is rewritten in place from a complete temporary file. While
+// it is copied, that file is named after the target's inode ("-<inode>" before the suffix), so
+// that a run killed part way leaves the next run what it needs to finish the copy.
+std::string PendingName(const std::filesystem::path& temporaryPath, ino_t inode) {
+    std::string name = temporaryPath.filename().string();
+    name.insert(name.size() - kSuffix.size(), "-" + std::to_string(inode));
+    return name;
+}
+
+// Copies all of `source` over the content of the file at `target`, in place, and cuts it to
+// length. Space for the new content is taken first: once copying starts, only a failing disk
+// can interrupt it.
+bool CopyInPlace(int source, const std::filesystem::path& target, std::string& error) {
+    struct stat fresh {};
+    if (::fstat(source, &fresh) != 0) {
+        error = "cannot measure the new image: " + Reason(errno);
+        return false;
+    }
+    Descriptor out(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+    struct stat old {};
+    if (out.get() < 0 || ::fstat(out.get(), &old) != 0) {
+        error = "cannot open " + target.string() + " for writing: " + Reason(errno);
+        return false;
+    }
+    if (fresh.st_size > old.st_size &&
+        ::fallocate(out.get(), FALLOC_FL_KEEP_SIZE, 0, fresh.st_size) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS) {
+        error = "no room for the new image: " + Reason(errno);
+        return false;
+    }
+    std::string chunk(kCopyChunk, '\0');
+    off_t offset = 0;
+    while (offset < fresh.st_size) {
+        const ssize_t got = ::pread(source, chunk.data(), chunk.size(), offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0 ||
+            !WriteAll(out.get(), chunk.data(), static_cast<std::size_t>(got), offset, true)) {
+            error = "rewriting " + target.string() +
+                    " failed part way; the next run in its folder finishes it: " + Reason(errno);
+            return false;
+        }
+        offset += got;
+    }
+    if (::ftruncate(out.get(), fresh.st_size) != 0 || ::fsync(out.get()) != 0 || !out.close()) {
+        error = "rewriting " + target.string() + " failed: " + Reason(errno);
+        return false;
+    }
+    return true;
+}
+
+// The file of this folder that has the given inode, if one has.
+std::optional<std::filesystem::path> FileWithInode(const std::filesystem::path& folder,
+                                                   dev_t device, std::uint64_t inode) {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        struct stat info {};
+        if (::lstat(entry->path().c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            info.st_dev == device && info.st_ino == inode &&
+            !IsTemporaryFileName(entry->path().filename().string()))
+            return entry->path();
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return IdentityOf(info);
+}
+
+std::optional<std::uint64_t> PendingInode(std::string_view fileName) {
+    const std::size_t start = kPrefix.size() + kRandomLength;
+    if (fileName.size() < start + 2 + kSuffix.size() || fileName[start] != '-')
+        return std::nullopt;
+    const auto digits = fileName.substr(start + 1, fileName.size() - start - 1 - kSuffix.size());
+    std::uint64_t inode = 0;
+    const auto [end, failure] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), inode);
+    if (failure != std::errc() || end != digits.data() + digits.size())
+        return std::nullopt;
+    return inode;
+}
 
 struct ReplacementFile::Original {
     bool exists = false;
@@ -114,14 +215,17 @@ struct ReplacementFile::Original {
 };
 
 bool IsTemporaryFileName(std::string_view fileName) {
-    if (fileName.size() != kPrefix.size() + kRandomLength + kSuffix.size() ||
+    if (fileName.size() < kPrefix.size() + kRandomLength + kSuffix.size() ||
         fileName.substr(0, kPrefix.size()) != kPrefix ||
         fileName.substr(fileName.size() - kSuffix.size()) != kSuffix)
         return false;
     for (const char c : fileName.substr(kPrefix.size(), kRandomLength))
         if (!std::isalnum(static_cast<unsigned char>(c)))
             return false;
-    return true;
+    const auto rest =
+        fileName.substr(kPrefix.size() + kRandomLength,
+                        fileName.size() - kPrefix.size() - kRandomLength - kSuffix.size());
+    return rest.empty() || PendingInode(fileName).has_value();
 }
 
 int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
@@ -139,6 +243,13 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
         // A save in progress holds the lock until its file is renamed or removed.
         if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || !StillNamed(file.get(), path))
             continue;
+        // A rewrite in place that did not finish is finished first: the new content is whole.
+        if (const auto inode = PendingInode(path.filename().string())) {
+            const auto target = FileWithInode(folder, info.st_dev, *inode);
+            std::string ignored;
+            if (target && !CopyInPlace(file.get(), *target, ignored))
+                continue;
+        }
         if (::unlink(path.c_str()) == 0)
             ++removed;
     }
@@ -153,7 +264,7 @@ ReplacementFile::ReplacementFile(Key, std::filesystem::path destination,
 
 ReplacementFile::~ReplacementFile() {
     // Removed while still locked, so that no cleaner can mistake it for a stale one meanwhile.
-    if (!committed_)
+    if (!committed_ && !keepTemporary_)
         ::unlink(temporaryPath_.c_str());
     ::close(descriptor_);
 }
@@ -229,15 +340,24 @@ bool ReplacementFile::flush(std::string& error) {
 bool ReplacementFile::commit(std::string& error) {
     if (!flush(error))
         return false;
-    // The file may have changed since the new image was begun (its mode made writable, a link
-    // added, or the file taken away); what is there now decides how it is replaced.
+    // Someone else's newer file in its place is never overwritten with an older picture. Its
+    // mode (made writable) and its links may have changed since, and what is there now
+    // decides how it is replaced.
+    const auto changed = [&] {
+        error = "the file was changed by someone else while the new image was written";
+        return false;
+    };
     if (original_->exists) {
         struct stat now {};
         if (::stat(destination_.c_str(), &now) != 0 || !S_ISREG(now.st_mode)) {
             error = destination_.string() + " is gone or is no longer a file";
             return false;
         }
+        if (IdentityOf(now) != IdentityOf(original_->info))
+            return changed();
         original_->info = now;
+    } else if (IdentifyFile(destination_)) {
+        return changed();
     }
     if (original_->exists && original_->info.st_nlink > 1) {
         if (!rewriteInPlace()) {
@@ -262,42 +382,20 @@ bool ReplacementFile::commit(std::string& error) {
     return true;
 }
 
-// Every hard link names the same file, so its content is replaced where it is. Space for the
-// new content is taken first: once copying starts, only a failing disk can interrupt it.
+// Every hard link names the same file, so its content is replaced where it is, from the complete
+// temporary file, which is first renamed to say which file it belongs to.
 bool ReplacementFile::rewriteInPlace() {
-    struct stat fresh {};
-    if (::fstat(descriptor_, &fresh) != 0) {
-        error_ = "cannot measure the new image: " + Reason(errno);
+    const auto folder = temporaryPath_.parent_path();
+    const auto pending = folder / PendingName(temporaryPath_, original_->info.st_ino);
+    if (::rename(temporaryPath_.c_str(), pending.c_str()) != 0) {
+        error_ = "cannot prepare the rewrite of " + destination_.string() + ": " + Reason(errno);
         return false;
     }
-    Descriptor target(::open(destination_.c_str(), O_WRONLY | O_CLOEXEC));
-    if (target.get() < 0) {
-        error_ = "cannot open " + destination_.string() + " for writing: " + Reason(errno);
-        return false;
-    }
-    if (fresh.st_size > original_->info.st_size &&
-        ::fallocate(target.get(), FALLOC_FL_KEEP_SIZE, 0, fresh.st_size) != 0 &&
-        errno != EOPNOTSUPP && errno != ENOSYS) {
-        error_ = "no room for the new image: " + Reason(errno);
-        return false;
-    }
-    std::string chunk(kCopyChunk, '\0');
-    off_t offset = 0;
-    while (offset < fresh.st_size) {
-        const ssize_t got = ::pread(descriptor_, chunk.data(), chunk.size(), offset);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0 ||
-            !WriteAll(target.get(), chunk.data(), static_cast<std::size_t>(got), offset, true)) {
-            error_ = "rewriting " + destination_.string() +
-                     " failed part way, it may be damaged: " + Reason(errno);
-            return false;
-        }
-        offset += got;
-    }
-    if (::ftruncate(target.get(), fresh.st_size) != 0 || ::fsync(target.get()) != 0 ||
-        !target.close()) {
-        error_ = "rewriting " + destination_.string() + " failed: " + Reason(errno);
+    temporaryPath_ = pending;
+    SyncFolder(folder);
+    if (!CopyInPlace(descriptor_, destination_, error_)) {
+        // Part of the target may be new already; the pending file lets the next run finish.
+        keepTemporary_ = true;
         return false;
     }
     return true;

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,13 +11,31 @@
 
 namespace kovi {
 
+// What tells one version of a file from another: which file it is, its size and when its
+// content last changed.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the file at `path`, following symbolic links; nothing when it cannot be
+// reached.
+std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
+
 // Temporary files written beside an image while it is replaced are all named
-// ".kovi-rzk-XXXXXXXX.tmp", the X letters and digits. The walk over a folder skips them.
+// ".kovi-rzk-XXXXXXXX.tmp", the X letters and digits; while one is copied into a file with
+// several hard links it is ".kovi-rzk-XXXXXXXX-<inode>.tmp". The walk over a folder skips them.
 bool IsTemporaryFileName(std::string_view fileName);
 
-// Removes temporary files that a run killed mid-save left in `folder` (not in its sub-folders).
-// A temporary file that a live save is still writing is locked and left alone. Returns how
-// many were removed.
+// The inode a temporary file is being copied into, for a name of the second kind.
+std::optional<std::uint64_t> PendingInode(std::string_view fileName);
+
+// Removes temporary files that a run killed mid-save left in `folder` (not in its sub-folders),
+// first finishing any copy into a hard-linked file that was cut short. A temporary file that a
+// live save is still writing is locked and left alone. Returns how many were removed.
 int RemoveStaleTemporaryFiles(const std::filesystem::path& folder);
 
 // A new file beside `target` that takes its place on commit() and is removed otherwise, so that
@@ -49,7 +69,9 @@ public:
     bool flush(std::string& error);
 
     // Puts the new content in the target's place, with the mode bits (and, where the process
-    // may set them, owner and group) the target has at that moment.
+    // may set them, owner and group) the target has at that moment. A target that was
+    // replaced or whose content changed since create() is left as it now is, and commit()
+    // fails.
     bool commit(std::string& error);
 
 private:
@@ -61,6 +83,7 @@ private:
     std::unique_ptr<Original> original_;
     bool flushed_ = false;
     bool committed_ = false;
+    bool keepTemporary_ = false; // a copy in place failed part way: the next run finishes it
     std::string error_;
 };
 

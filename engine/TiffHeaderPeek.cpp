@@ -1,9 +1,12 @@
 #include "engine/HeaderPeek.h"
 
+#include <set>
+
 namespace kovi {
 namespace {
 
 constexpr int kMaxEntries = 4096;
+constexpr int kMaxDirectories = 1 << 16;
 constexpr int kTypeShort = 3;
 constexpr int kTypeLong = 4;
 constexpr int kTypeLong8 = 16;
@@ -71,9 +74,12 @@ std::optional<std::uint64_t> FirstValue(HeaderReader& reader, const TiffLayout& 
     return layout.get(elsewhere, 0, bytes);
 }
 
-} // namespace
+struct TiffStart {
+    TiffLayout layout;
+    std::uint64_t firstDirectory = 0;
+};
 
-std::optional<TiffFacts> PeekTiff(HeaderReader& reader) {
+std::optional<TiffStart> ReadStart(HeaderReader& reader) {
     const auto head = reader.read(0, 16);
     if (head.size() < 8)
         return std::nullopt;
@@ -87,7 +93,111 @@ std::optional<TiffFacts> PeekTiff(HeaderReader& reader) {
     if (bigTiff && head.size() < 16)
         return std::nullopt;
     const TiffLayout layout(bigEndian, bigTiff);
-    const auto directory = layout.get(head, bigTiff ? 8 : 4, layout.offsetBytes());
+    return TiffStart{layout, layout.get(head, bigTiff ? 8 : 4, layout.offsetBytes())};
+}
+
+// The TIFF field types, by their codes.
+enum class FieldType : std::uint64_t {
+    Byte = 1,
+    Ascii,
+    Short,
+    Long,
+    Rational,
+    SignedByte,
+    Undefined,
+    SignedShort,
+    SignedLong,
+    SignedRational,
+    Float,
+    Double,
+    Ifd,
+    Long8 = 16,
+    SignedLong8,
+    Ifd8,
+};
+
+// Bytes of one value of a field type, 0 for a type this check does not know.
+std::uint64_t FieldTypeBytes(std::uint64_t code) {
+    switch (static_cast<FieldType>(code)) {
+    case FieldType::Byte:
+    case FieldType::Ascii:
+    case FieldType::SignedByte:
+    case FieldType::Undefined:
+        return 1;
+    case FieldType::Short:
+    case FieldType::SignedShort:
+        return 2;
+    case FieldType::Long:
+    case FieldType::SignedLong:
+    case FieldType::Float:
+    case FieldType::Ifd:
+        return 4;
+    case FieldType::Rational:
+    case FieldType::SignedRational:
+    case FieldType::Double:
+    case FieldType::Long8:
+    case FieldType::SignedLong8:
+    case FieldType::Ifd8:
+        return 8;
+    }
+    return 0;
+}
+
+// Whether every value that a directory keeps outside its own table lies inside the file.
+bool ValuesInside(const TiffLayout& layout, const std::vector<std::uint8_t>& table,
+                  std::uint64_t entries, std::uint64_t fileBytes) {
+    const auto offsetBytes = static_cast<std::uint64_t>(layout.offsetBytes());
+    for (std::uint64_t i = 0; i < entries; ++i) {
+        const std::size_t at = static_cast<std::size_t>(i * layout.entryBytes());
+        const auto bytes = FieldTypeBytes(layout.get(table, at + 2, 2));
+        const auto count = layout.get(table, at + 4, layout.offsetBytes());
+        if (bytes == 0 || count <= offsetBytes / bytes)
+            continue; // unknown to this check, or held inline
+        const auto valueAt = layout.get(table, at + 4 + offsetBytes, layout.offsetBytes());
+        if (count > fileBytes / bytes || valueAt > fileBytes - count * bytes)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TiffDirectoriesComplete(HeaderReader& reader, std::uint64_t fileBytes) {
+    const auto start = ReadStart(reader);
+    if (!start)
+        return false;
+    const TiffLayout& layout = start->layout;
+    const auto countBytes = static_cast<std::size_t>(layout.countBytes());
+    const auto offsetBytes = static_cast<std::size_t>(layout.offsetBytes());
+    std::set<std::uint64_t> seen;
+    std::uint64_t directory = start->firstDirectory;
+    for (int page = 0; page < kMaxDirectories; ++page) {
+        if (directory == 0)
+            return page > 0;
+        if (!seen.insert(directory).second)
+            return false; // a loop
+        const auto count = reader.read(directory, countBytes);
+        if (count.size() < countBytes)
+            return false;
+        const auto entries = layout.get(count, 0, layout.countBytes());
+        if (entries == 0 || entries > kMaxEntries)
+            return false;
+        const auto tableBytes = static_cast<std::size_t>(entries * layout.entryBytes());
+        const auto table = reader.read(directory + countBytes, tableBytes + offsetBytes);
+        if (table.size() < tableBytes + offsetBytes ||
+            !ValuesInside(layout, table, entries, fileBytes))
+            return false;
+        directory = layout.get(table, tableBytes, layout.offsetBytes());
+    }
+    return false;
+}
+
+std::optional<TiffFacts> PeekTiff(HeaderReader& reader) {
+    const auto start = ReadStart(reader);
+    if (!start)
+        return std::nullopt;
+    const TiffLayout& layout = start->layout;
+    const auto directory = start->firstDirectory;
 
     const auto countBytes = reader.read(directory, static_cast<std::size_t>(layout.countBytes()));
     if (countBytes.size() < static_cast<std::size_t>(layout.countBytes()))

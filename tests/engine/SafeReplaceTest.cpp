@@ -54,6 +54,10 @@ const NameCase kNameCases[] = {
     {"punctuation inside", ".kovi-rzk-Ab3d-6f7.tmp", false},
     {"an image", "photo.jpg", false},
     {"an image named like the prefix", ".kovi-rzk-holiday.jpg", false},
+    {"copy into an inode", ".kovi-rzk-Ab3dE6f7-1234567.tmp", true},
+    {"dash without an inode", ".kovi-rzk-Ab3dE6f7-.tmp", false},
+    {"inode with letters", ".kovi-rzk-Ab3dE6f7-12a4.tmp", false},
+    {"inode with a sign", ".kovi-rzk-Ab3dE6f7-+12.tmp", false},
     {"empty", "", false},
 };
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -87,11 +88,12 @@ void ChildProcess::signal(int number) const {
 ProcessResult ChildProcess::wait(std::chrono::seconds timeout) {
     ProcessResult result;
     int status = 0;
+    rusage usage{};
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (waitpid(pid_, &status, WNOHANG) == 0) {
+    while (wait4(pid_, &status, WNOHANG, &usage) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid_, SIGKILL);
-            waitpid(pid_, &status, 0);
+            wait4(pid_, &status, 0, &usage);
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -101,6 +103,7 @@ ProcessResult ChildProcess::wait(std::chrono::seconds timeout) {
         result.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status))
         result.signal = WTERMSIG(status);
+    result.peakResidentKilobytes = usage.ru_maxrss;
     result.out = ReadBytes(outFile_);
     result.err = ReadBytes(errFile_);
     return result;

@@ -13,6 +13,7 @@ namespace kovi::testing {
 struct ProcessResult {
     int exitCode = -1; // -1 when ended by a signal
     int signal = 0;
+    long peakResidentKilobytes = 0; // the child's largest resident set, from wait4
     std::string out;
     std::string err;
 };
