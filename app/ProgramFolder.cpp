@@ -18,11 +18,21 @@ std::filesystem::path ProgramFolder() {
     return std::filesystem::path(QCoreApplication::applicationDirPath().toStdString());
 }
 
-void SetProgramFolder(const std::filesystem::path& folder) { FolderOverride() = folder; }
+void SetProgramFolder(const std::filesystem::path& folder) {
+    FolderOverride() = folder;
+}
 
-std::filesystem::path CustomResolutionsFile() { return ProgramFolder() / "custom.dat"; }
-std::filesystem::path ExcludedFoldersFile() { return ProgramFolder() / "exflds.dat"; }
-std::filesystem::path ExcludedExtensionsFile() { return ProgramFolder() / "exts.dat"; }
-std::filesystem::path HelpFile() { return ProgramFolder() / "kovi_rzk_lite.chm"; }
+std::filesystem::path CustomResolutionsFile() {
+    return ProgramFolder() / "custom.dat";
+}
+std::filesystem::path ExcludedFoldersFile() {
+    return ProgramFolder() / "exflds.dat";
+}
+std::filesystem::path ExcludedExtensionsFile() {
+    return ProgramFolder() / "exts.dat";
+}
+std::filesystem::path HelpFile() {
+    return ProgramFolder() / "kovi_rzk_lite.chm";
+}
 
 } // namespace kovi

@@ -38,7 +38,9 @@ MessageSink& CurrentMessageSink() {
     return installedSink != nullptr ? *installedSink : realSink;
 }
 
-void InstallMessageSink(MessageSink* sink) { installedSink = sink; }
+void InstallMessageSink(MessageSink* sink) {
+    installedSink = sink;
+}
 
 void ShowError(const QString& text, QWidget* parent) {
     CurrentMessageSink().showMessage(parent, MessageIcon::Critical, QStringLiteral("Error"), text);

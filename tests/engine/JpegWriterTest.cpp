@@ -10,8 +10,8 @@
 #include "engine/HeaderPeek.h"
 #include "engine/ImagingControl.h"
 #include "engine/JpegQuality.h"
-#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {

@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include "engine/ImagingControl.h"
-#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/Resampler.h"
-#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {

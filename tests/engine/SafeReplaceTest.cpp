@@ -9,6 +9,7 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/SafeReplace.h"
+#include "tests/support/CraftedFiles.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -281,14 +282,7 @@ TEST_P(FullDiskTest, AFullDiskLeavesTheOriginalUntouched) {
 INSTANTIATE_TEST_SUITE_P(Formats, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-std::string Encoded(const VImage& image, const char* suffix, vips::VOption* options = nullptr) {
-    void* buffer = nullptr;
-    std::size_t length = 0;
-    image.write_to_buffer(suffix, &buffer, &length, options);
-    std::string bytes(static_cast<const char*>(buffer), length);
-    g_free(buffer);
-    return bytes;
-}
+using testing::Encoded;
 
 // A PNG that announces an animation (acTL) before its image data, as an APNG does.
 std::string AnimatedPng() {

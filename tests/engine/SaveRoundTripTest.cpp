@@ -6,8 +6,8 @@
 
 #include "engine/HeaderPeek.h"
 #include "engine/ImagingControl.h"
-#include "tests/support/TestImages.h"
 #include "tests/support/TempFolder.h"
+#include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {

@@ -1,5 +1,5 @@
-#include "lists/FileRoutines.h"
 #include "lists/ListFile.h"
+#include "lists/FileRoutines.h"
 
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
@@ -22,7 +22,9 @@ struct SplitCase {
     Entries entries;
 };
 
-void PrintTo(const SplitCase& splitCase, std::ostream* out) { *out << splitCase.name; }
+void PrintTo(const SplitCase& splitCase, std::ostream* out) {
+    *out << splitCase.name;
+}
 
 class SplitListText : public ::testing::TestWithParam<SplitCase> {};
 

@@ -21,11 +21,11 @@ bool ReadsPages(const std::string& loader) {
         vips_error_clear();
         return false;
     }
-    GParamSpec* spec = nullptr;
+    GParamSpec* parameter = nullptr;
     VipsArgumentClass* argumentClass = nullptr;
     VipsArgumentInstance* argumentInstance = nullptr;
-    const bool pages = vips_object_get_argument(VIPS_OBJECT(operation), "n", &spec, &argumentClass,
-                                                &argumentInstance) == 0;
+    const bool pages = vips_object_get_argument(VIPS_OBJECT(operation), "n", &parameter,
+                                                &argumentClass, &argumentInstance) == 0;
     g_object_unref(operation);
     return pages;
 }
