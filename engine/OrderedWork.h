@@ -13,17 +13,22 @@
 namespace kovi {
 
 // Runs work(index, worker) for indices 0..count-1 on several threads and hands the results back
-// in index order. A worker starts the next index only while `stop` is clear and while it is at
-// most `workers` ahead of what has been taken, so a stop leaves at most that many files in
-// flight, and every index that was started is finished and can be taken.
+// in index order. A worker starts the next index only while `stop` is clear and while it is
+// less than `ahead` indices beyond the one the caller waits for, so that finished results never
+// pile up; a stop leaves at most `workers` indices in flight, and every index that was started
+// is finished and can be taken. Looking further ahead than there are workers keeps them busy
+// while one index takes much longer than those after it.
 template <typename Result>
 class OrderedWork {
 public:
     using Work = std::function<Result(std::size_t index, int worker)>;
 
     OrderedWork(std::size_t count, int workers, Work work, const std::atomic<bool>& stop)
-        : count_(count), workers_(std::max(workers, 1)), work_(std::move(work)), stop_(stop),
-          results_(count) {
+        : OrderedWork(count, workers, workers, std::move(work), stop) {}
+
+    OrderedWork(std::size_t count, int workers, int ahead, Work work, const std::atomic<bool>& stop)
+        : count_(count), workers_(std::max(workers, 1)), ahead_(std::max(ahead, workers_)),
+          work_(std::move(work)), stop_(stop), results_(count) {
         threads_.reserve(static_cast<std::size_t>(workers_));
         for (int worker = 0; worker < workers_; ++worker)
             threads_.emplace_back([this, worker] { run(worker); });
@@ -68,7 +73,7 @@ private:
                 std::unique_lock lock(mutex_);
                 changed_.wait(lock, [&] {
                     return closing_ || next_ >= count_ || stop_.load() ||
-                           next_ < taken_ + static_cast<std::size_t>(workers_);
+                           next_ < taken_ + static_cast<std::size_t>(ahead_);
                 });
                 if (closing_ || next_ >= count_ || stop_.load()) {
                     changed_.notify_all();
@@ -87,6 +92,7 @@ private:
 
     const std::size_t count_;
     const int workers_;
+    const int ahead_;
     Work work_;
     const std::atomic<bool>& stop_;
     std::mutex mutex_;

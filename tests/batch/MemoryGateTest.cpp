@@ -48,6 +48,33 @@ TEST(OrderedWork, ResultsComeInOrderWhateverTheOrderOfFinishing) {
         EXPECT_EQ(work.take(index), static_cast<int>(index) * 10);
 }
 
+TEST(OrderedWork, WorkersGoOnPastASlowIndexAsFarAsTheyMayLookAhead) {
+    std::atomic<bool> stop{false};
+    std::promise<void> released;
+    std::shared_future<void> release = released.get_future().share();
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    OrderedWork<int> work(
+        20, 2, 6,
+        [&](std::size_t index, int) {
+            ++started;
+            if (index == 0)
+                release.wait();
+            ++finished;
+            return static_cast<int>(index);
+        },
+        stop);
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (finished < 5 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(finished.load(), 5) << "indices 1 to 5 are done while 0 is still under way";
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(started.load(), 6) << "index 6 waits until index 0 is taken";
+    released.set_value();
+    for (std::size_t index = 0; index < 20; ++index)
+        EXPECT_EQ(work.take(index), static_cast<int>(index));
+}
+
 TEST(OrderedWork, AStopStartsNothingFurtherAndEveryStartedIndexIsFinished) {
     std::atomic<bool> stop{false};
     std::atomic<int> started{0};
