@@ -1,11 +1,13 @@
 #include "app/MainWindow.h"
 #include "app/ProgramSettings.h"
+#include "engine/VipsRuntime.h"
 
 #include "kovi/Version.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    kovi::TuneHeapForImages();
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));

@@ -4,6 +4,7 @@
 #include "app/SettingsStore.h"
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
+#include "engine/VipsRuntime.h"
 
 #include "kovi/Version.h"
 
@@ -45,6 +46,7 @@ kovi::CommandSettings StoredSettings() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    kovi::TuneHeapForImages();
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));

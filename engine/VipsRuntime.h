@@ -4,6 +4,10 @@
 
 namespace kovi {
 
+// Sets up the heap for images: called first thing in main(), before any thread is started, as
+// the heap's arenas are made then; StartVips() calls it too, for programs that do not.
+void TuneHeapForImages();
+
 // Starts libvips once for the whole program, from any thread. Warnings that libvips and the
 // libraries under it print for damaged files are silenced: every file of a folder passes
 // through here and a bad one is an ordinary outcome, not a message for the terminal.

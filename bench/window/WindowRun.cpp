@@ -6,6 +6,7 @@
 #include "app/BatchRunner.h"
 #include "app/MainWindow.h"
 #include "app/ProgramSettings.h"
+#include "engine/VipsRuntime.h"
 #include "platform/ImageView.h"
 #include "platform/MessageSink.h"
 
@@ -41,6 +42,7 @@ int Usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    kovi::TuneHeapForImages();
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));
