@@ -56,7 +56,11 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
                           control.ColourCount(),
                           control.BitsPerPixel()};
     };
-    OrderedWork<std::optional<ListingRow>> headers(targets.size(), workers, read, abortRequested);
+    // Rows are small and headers differ in cost (a TIFF's directory, a GIF's frames), so the
+    // workers may read well ahead of the row being listed.
+    constexpr int RowsAheadPerWorker = 16;
+    OrderedWork<std::optional<ListingRow>> headers(
+        targets.size(), workers, workers * RowsAheadPerWorker, read, abortRequested);
 
     for (std::size_t index = 0; index < targets.size(); ++index) {
         if (abortRequested) {
