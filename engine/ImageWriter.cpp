@@ -118,8 +118,9 @@ int PnmMaxValue(const VImage& image) {
     return image.get_typeof("ppm-max-value") != 0 ? image.get_int("ppm-max-value") : 0;
 }
 
-bool WriteThroughVips(const VImage& image, const ImageHeader& header, ByteSink& out) {
-    VTarget target = VTarget::new_to_descriptor(out.descriptor());
+// Encodes into memory; the caller writes the bytes to the file. libvips reports a failed write
+// to a file as "Unknown error -1", while the sink says why (a full disk, most often).
+bool EncodeThroughVips(const VImage& image, const ImageHeader& header, VTarget& target) {
     switch (header.format) {
     case ImageFormat::Png:
         SavePng(image, header, target);
@@ -149,6 +150,28 @@ bool WriteThroughVips(const VImage& image, const ImageHeader& header, ByteSink& 
     default:
         return false;
     }
+}
+
+bool WriteThroughVips(const VImage& image, const ImageHeader& header, ByteSink& out,
+                      std::string& error) {
+    VTarget target = VTarget::new_to_memory();
+    if (!EncodeThroughVips(image, header, target)) {
+        error = std::string(TraitsOf(header.format).name) + " files cannot be written";
+        return false;
+    }
+    VipsBlob* blob = nullptr;
+    g_object_get(target.get_target(), "blob", &blob, nullptr);
+    const auto release = [](VipsBlob* held) {
+        vips_area_unref(VIPS_AREA(held));
+    };
+    const std::unique_ptr<VipsBlob, decltype(release)> held(blob, release);
+    std::size_t length = 0;
+    const void* data = blob != nullptr ? vips_blob_get(blob, &length) : nullptr;
+    if (data == nullptr || !out.write(data, length)) {
+        error = data == nullptr ? std::string("the image could not be written") : out.error();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -188,10 +211,7 @@ bool WriteImage(const VImage& image, const ImageHeader& header, JpegFactors fact
         case ImageFormat::Ico:
             return SaveThroughMagick(image, header, out, error);
         default:
-            if (WriteThroughVips(image, header, out))
-                return true;
-            error = std::string(TraitsOf(header.format).name) + " files cannot be written";
-            return false;
+            return WriteThroughVips(image, header, out, error);
         }
     } catch (const vips::VError&) {
         error = out.error().empty() ? TakeVipsError("the image could not be written") : out.error();
