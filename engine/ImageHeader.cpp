@@ -56,6 +56,8 @@ std::string StringField(const vips::VImage& image, const char* name) {
 }
 
 std::string FindLoader(const std::filesystem::path& path) {
+    // Any loader may be the one, those of the modules included.
+    LoadImagingModules();
     const char* typeName = vips_foreign_find_load(VipsFileName(path).c_str());
     if (typeName == nullptr) {
         vips_error_clear();
@@ -99,6 +101,7 @@ std::string CommonLoader(HeaderReader& reader) {
 bool ReadThroughVips(ImageHeader& header) {
     vips::VImage image;
     try {
+        RequireOperation(header.loader);
         vips::VImage::call(header.loader.c_str(), vips::VImage::option()
                                                       ->set("filename", header.path.c_str())
                                                       ->set("access", VIPS_ACCESS_SEQUENTIAL)

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/VipsRuntime.h"
+
 namespace kovi {
 namespace {
 
@@ -32,6 +34,7 @@ int Jpeg2000Level(const ImageHeader& header, int width, int height) {
 }
 
 VImage Load(const ImageHeader& header, vips::VOption* options) {
+    RequireOperation(header.loader);
     VImage image;
     vips::VImage::call(header.loader.c_str(), options->set("filename", header.path.c_str())
                                                   ->set("access", VIPS_ACCESS_SEQUENTIAL)

@@ -1,8 +1,14 @@
 #include "engine/VipsRuntime.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <libintl.h>
 #include <malloc.h>
 #include <mutex>
+#include <string>
+#include <system_error>
 
+#include <gmodule.h>
 #include <vips/vips8>
 
 namespace kovi {
@@ -10,10 +16,35 @@ namespace {
 
 void IgnoreMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
+// Whether libvips was started without its plug-in modules, which LoadImagingModules() then adds.
+bool modulesDeferred = false;
+
+std::string VersionedName(const char* stem) {
+    return stem + std::to_string(vips_version(0)) + "." + std::to_string(vips_version(1));
+}
+
+// libvips loads all its plug-in modules as it starts: ImageMagick, libheif, poppler, OpenSlide
+// and libjxl, each with the libraries under it. That costs more than reading the headers of a
+// few hundred photographs, and most folders never need one, so they are loaded on first need.
+// libvips finds them under $VIPSHOME; for its start that points into /proc, where no one can
+// put a module. A VIPSHOME of the user's own is left alone, and so are its modules.
+bool StartWithoutModules() {
+    if (std::getenv("VIPSHOME") != nullptr)
+        return VIPS_INIT("kovi-rzk-lite") == 0;
+    setenv("VIPSHOME", "/proc/self/kovi-no-modules", 1);
+    const bool started = VIPS_INIT("kovi-rzk-lite") == 0;
+    // Programs started from here must not inherit the detour.
+    unsetenv("VIPSHOME");
+    modulesDeferred = started;
+    // libvips takes its translations from under $VIPSHOME as well.
+    bindtextdomain(VersionedName("vips").c_str(), KOVI_VIPS_PREFIX "/share/locale");
+    return started;
+}
+
 void StartOnce() {
     TuneHeapForImages();
 
-    if (VIPS_INIT("kovi-rzk-lite") != 0)
+    if (!StartWithoutModules())
         return;
 
     constexpr auto quietLevels = static_cast<GLogLevelFlags>(
@@ -53,6 +84,32 @@ void TuneHeapForImages() {
 void StartVips() {
     static std::once_flag started;
     std::call_once(started, StartOnce);
+}
+
+void LoadImagingModules() {
+    StartVips();
+    static std::once_flag loaded;
+    std::call_once(loaded, [] {
+        if (!modulesDeferred)
+            return;
+        const std::filesystem::path folder =
+            std::filesystem::path(KOVI_VIPS_LIBDIR) / VersionedName("vips-modules-");
+        std::error_code error;
+        for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+             entry.increment(error)) {
+            if (entry->path().extension() != "." G_MODULE_SUFFIX)
+                continue;
+            // Each module registers its operations as it is opened and makes itself resident,
+            // so the handle is not closed; one that fails to open is left out, as libvips does.
+            g_module_open(entry->path().c_str(), G_MODULE_BIND_LAZY);
+        }
+    });
+}
+
+void RequireOperation(const std::string& nickname) {
+    StartVips();
+    if (vips_type_find("VipsOperation", nickname.c_str()) == 0)
+        LoadImagingModules();
 }
 
 void SetImagingThreads(int threads) {

@@ -13,6 +13,14 @@ void TuneHeapForImages();
 // through here and a bad one is an ordinary outcome, not a message for the terminal.
 void StartVips();
 
+// Loads the libvips modules (ImageMagick, HEIF, JPEG XL, PDF, OpenSlide), which StartVips()
+// leaves out for speed. Once per program; later calls return at once.
+void LoadImagingModules();
+
+// Makes sure the libvips operation `nickname` ("magickload", "heifsave") can be called, loading
+// the modules if it is one of theirs.
+void RequireOperation(const std::string& nickname);
+
 // How many threads libvips may use inside one image; 0 gives its default (one per core). When
 // files are worked on side by side, one each keeps the cores from being asked twice.
 void SetImagingThreads(int threads);

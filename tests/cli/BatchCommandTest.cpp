@@ -241,6 +241,25 @@ TEST_F(BatchCommand, CtrlCFinishesTheCurrentFileAndLeavesNoTotalsLine) {
     EXPECT_EQ(resized, rows) << "every file the log names was resized, and no other";
 }
 
+// libvips opens these through modules that the program loads only once a file needs them.
+TEST_F(BatchCommand, ListsAndResizesTheFormatsOfTheLibraryModules) {
+    const std::vector<std::string> names = {"a.bmp", "b.heic", "c.jxl"};
+    for (const auto& name : names)
+        Draw(album / name, 1600, 1200);
+    const auto listing = Run({"--list", album.string(), "640x480"});
+    EXPECT_EQ(listing.exitCode, 0) << listing.err;
+    for (const auto& name : names)
+        EXPECT_NE(listing.out.find(name + "," + std::to_string(fs::file_size(album / name)) +
+                                   ",1600,1200,"),
+                  std::string::npos)
+            << listing.out;
+
+    const auto result = Run({"--no-log", album.string(), "640x480"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const auto& name : names)
+        EXPECT_EQ(SizeOf(album / name), std::pair(640, 480)) << name;
+}
+
 TEST_F(BatchCommand, HelpAndVersion) {
     const auto help = Run({"--help"});
     EXPECT_EQ(help.exitCode, 0);

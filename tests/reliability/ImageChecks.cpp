@@ -32,7 +32,7 @@ bool ReadsPages(const std::string& loader) {
 
 // Every page, every pixel, and no tolerance for damage.
 std::optional<VImage> LoadStrictly(const std::filesystem::path& path) {
-    StartVips();
+    LoadImagingModules();
     auto* options = VImage::option()->set("fail_on", VIPS_FAIL_ON_ERROR);
     if (ReadsPages(LoaderOf(path)))
         options->set("n", -1);
@@ -66,7 +66,7 @@ std::optional<PixelSize> DecodedSize(const std::filesystem::path& path) {
 }
 
 std::string LoaderOf(const std::filesystem::path& path) {
-    StartVips();
+    LoadImagingModules();
     const char* name = vips_foreign_find_load(VipsFileName(path).c_str());
     if (name == nullptr) {
         vips_error_clear();

@@ -11,7 +11,7 @@ namespace kovi::testing {
 using vips::VImage;
 
 VImage ColourRamp(int width, int height, int bands) {
-    StartVips();
+    LoadImagingModules();
     const VImage xy = VImage::xyz(width, height);
     const VImage red = xy[0] * (255.0 / std::max(1, width - 1));
     const VImage green = xy[1] * (255.0 / std::max(1, height - 1));
@@ -24,7 +24,7 @@ VImage ColourRamp(int width, int height, int bands) {
 }
 
 VImage GreyRamp(int width, int height) {
-    StartVips();
+    LoadImagingModules();
     const VImage xy = VImage::xyz(width, height);
     return (xy[0] * (255.0 / std::max(1, width - 1)))
         .cast(VIPS_FORMAT_UCHAR)
@@ -32,7 +32,7 @@ VImage GreyRamp(int width, int height) {
 }
 
 VImage Solid(int width, int height, const std::vector<double>& colour) {
-    StartVips();
+    LoadImagingModules();
     const auto interpretation =
         colour.size() >= 3 ? VIPS_INTERPRETATION_sRGB : VIPS_INTERPRETATION_B_W;
     return (VImage::black(width, height,
@@ -51,7 +51,7 @@ VImage Animation(const std::vector<VImage>& frames, int delay) {
 }
 
 Saved Reload(const std::filesystem::path& path) {
-    StartVips();
+    LoadImagingModules();
     const VImage header = VImage::new_from_file(VipsFileName(path).c_str());
     // Pixels are decoded once: some loaders (JPEG 2000 here) fail when asked twice. The copy's
     // metadata may point into a loader that is gone (HEIF), so it is read from the header.
