@@ -10,6 +10,10 @@ namespace {
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr int kJpegMaxSegments = 4096;
 constexpr int kWebpMaxChunks = 64;
+constexpr int kWebpLargestSide = 16383;
+constexpr std::uint8_t kWebpAnimationFlag = 0x02;
+constexpr std::uint8_t kWebpAlphaFlag = 0x10;
+constexpr std::uint8_t kVp8lSignature = 0x2F;
 constexpr int kPngMaxChunksBeforeData = 256;
 constexpr std::size_t kPngChunkOverhead = 12; // length, type and CRC
 constexpr std::size_t kFileTypeBoxMax = 256;
@@ -17,6 +21,32 @@ constexpr std::size_t kFileTypeBoxMax = 256;
 bool StartsWith(const std::vector<std::uint8_t>& bytes, std::size_t at, std::string_view text) {
     return bytes.size() >= at + text.size() &&
            std::memcmp(bytes.data() + at, text.data(), text.size()) == 0;
+}
+
+std::uint32_t Le24(const std::vector<std::uint8_t>& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16);
+}
+
+// The picture's own size from the start of a "VP8 " or "VP8L" chunk (b holds the chunk's
+// header and at least ten bytes of it); `alpha` is set from a lossless picture's own flag.
+bool ReadWebpPicture(const std::vector<std::uint8_t>& b, std::uint64_t size, int& width,
+                     int& height, bool& alpha) {
+    if (StartsWith(b, 0, "VP8L")) {
+        if (size < 5 || b[8] != kVp8lSignature)
+            return false;
+        const std::uint32_t bits = Le32(b, 9);
+        width = static_cast<int>(bits & 0x3FFF) + 1;
+        height = static_cast<int>((bits >> 14) & 0x3FFF) + 1;
+        alpha = ((bits >> 28) & 1) != 0;
+        return true;
+    }
+    // A key frame (bit 0 clear) and its start code, then 14 bits of each side.
+    if (size < 10 || (b[8] & 1) != 0 || b[11] != 0x9D || b[12] != 0x01 || b[13] != 0x2A)
+        return false;
+    width = Le16(b, 14) & 0x3FFF;
+    height = Le16(b, 16) & 0x3FFF;
+    alpha = false;
+    return true;
 }
 
 bool IsStartOfFrame(int marker) {
@@ -175,6 +205,58 @@ std::optional<bool> PeekWebpLossless(HeaderReader& reader) {
             continue;
         }
         const std::uint64_t size = Le32(b, 4);
+        at += 8 + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<WebpStillFacts> PeekWebpStill(HeaderReader& reader, std::uint64_t fileBytes) {
+    const auto riff = reader.read(0, 12);
+    if (!StartsWith(riff, 0, "RIFF") || !StartsWith(riff, 8, "WEBP"))
+        return std::nullopt;
+    const std::uint64_t riffEnd = 8 + static_cast<std::uint64_t>(Le32(riff, 4));
+    if (riffEnd > fileBytes)
+        return std::nullopt;
+    WebpStillFacts facts;
+    bool extended = false;
+    std::uint64_t at = 12;
+    for (int chunk = 0; chunk < kWebpMaxChunks; ++chunk) {
+        const auto b = reader.read(at, 8 + 10);
+        if (b.size() < 8 + 10)
+            return std::nullopt;
+        const std::uint64_t size = Le32(b, 4);
+        if (at + 8 + size > riffEnd)
+            return std::nullopt;
+        if (chunk == 0 && StartsWith(b, 0, "VP8X")) {
+            if (size < 10 || (b[8] & kWebpAnimationFlag) != 0)
+                return std::nullopt;
+            // An extended file's canvas and flags stand for the picture, as libwebp has it.
+            extended = true;
+            facts.alpha = (b[8] & kWebpAlphaFlag) != 0;
+            facts.width = static_cast<int>(Le24(b, 12)) + 1;
+            facts.height = static_cast<int>(Le24(b, 15)) + 1;
+        } else if (StartsWith(b, 0, "VP8L") || StartsWith(b, 0, "VP8 ")) {
+            int width = 0;
+            int height = 0;
+            bool alpha = false;
+            if (!ReadWebpPicture(b, size, width, height, alpha))
+                return std::nullopt;
+            facts.lossless = StartsWith(b, 0, "VP8L");
+            if (!extended) {
+                facts.width = width;
+                facts.height = height;
+                facts.alpha = alpha;
+            } else if (width != facts.width || height != facts.height) {
+                return std::nullopt;
+            }
+            if (facts.width < 1 || facts.height < 1 || facts.width > kWebpLargestSide ||
+                facts.height > kWebpLargestSide)
+                return std::nullopt;
+            return facts;
+        } else if (!extended) {
+            // A simple file begins with its picture.
+            return std::nullopt;
+        }
         at += 8 + size + (size & 1);
     }
     return std::nullopt;

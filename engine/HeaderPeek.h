@@ -63,6 +63,16 @@ bool PnmComplete(HeaderReader& reader, std::uint64_t fileBytes);
 // Whether the first picture of a WebP file is stored losslessly.
 std::optional<bool> PeekWebpLossless(HeaderReader& reader);
 
+struct WebpStillFacts {
+    int width = 0;
+    int height = 0;
+    bool alpha = false;
+    bool lossless = false;
+};
+// The size of a WebP file holding one picture, as libwebp reports it. Nothing for an animation
+// or a file whose chunks do not all lie within fileBytes: libwebp does not read those either.
+std::optional<WebpStillFacts> PeekWebpStill(HeaderReader& reader, std::uint64_t fileBytes);
+
 // Values of the TIFF tags that decide how a file is written back.
 namespace tiff {
 inline constexpr int kMinIsWhite = 0;

@@ -223,6 +223,18 @@ std::optional<ImageHeader> ReadImageHeader(const std::filesystem::path& path) {
             return header;
         }
     }
+    if (header.format == ImageFormat::WebP) {
+        // libvips sets up a whole blank frame to report a WebP's size: a memset of up to
+        // a gigabyte for what the first chunks of a still picture say.
+        if (const auto still = PeekWebpStill(reader, bytes)) {
+            header.width = still->width;
+            header.height = still->height;
+            header.bands = still->alpha ? 4 : 3;
+            header.bitsPerPixel = 8 * header.bands;
+            header.lossless = still->lossless;
+            return header;
+        }
+    }
     if (!ReadThroughVips(header))
         return std::nullopt;
     RefineFromFile(header, reader);
