@@ -116,7 +116,7 @@ private:
     std::unique_ptr<testing::SettingsSandbox> settings_;
     std::unique_ptr<testing::ProgramFolderSandbox> program_;
     std::unique_ptr<QTemporaryDir> pictures_;
-    std::unique_ptr<testing::RecordingSink> messages_;
+    std::unique_ptr<testing::RecordingMessages> messages_;
     std::unique_ptr<MainWindow> main_;
     std::unique_ptr<QDialog> dialog_;
     Editor editor_ = Editor::CustomResolutions;
@@ -227,7 +227,7 @@ private slots:
         program_ = std::make_unique<testing::ProgramFolderSandbox>();
         pictures_ = std::make_unique<QTemporaryDir>();
         QVERIFY(settings_->isValid() && program_->isValid() && pictures_->isValid());
-        messages_ = std::make_unique<testing::RecordingSink>();
+        messages_ = std::make_unique<testing::RecordingMessages>();
         values_ = ProgramSettings();
     }
 
@@ -250,7 +250,7 @@ private slots:
         QCOMPARE(dialog_->windowTitle(), QString::fromLatin1(e.title));
         QCOMPARE(Entries(list()), (QStringList{e.first, "", e.first, " " + e.second}));
         QCOMPARE(QApplication::focusWidget(), Control<QWidget>(*dialog_, e.openFocus));
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
     }
 
     void windowIsAFixedModalToolWindow_data() { addEditorRows(); }
@@ -294,7 +294,7 @@ private slots:
         checkEntries({entry, entry});
         if (main_)
             QCOMPARE(main_->resolutions(), BuiltIn + QStringList({entry, entry}));
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
     }
 
     void removeTakesOnlyTheSelectedEntryAndLeavesNothingSelected_data() { addEditorRows(); }
@@ -305,11 +305,11 @@ private slots:
         SelectRow(*dialog_, e.list, 2);
         Click(*dialog_, "cmdRemove");
         checkEntries({e.first, e.second});
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
 
         Click(*dialog_, "cmdRemove");
-        QCOMPARE(messages_->texts(), QStringList{"Select an item from the listing"});
-        QCOMPARE(messages_->messages.front().title, QStringLiteral("Error"));
+        QCOMPARE(testing::Texts(*messages_), QStringList{"Select an item from the listing"});
+        QCOMPARE(messages_->boxes.front().title, QStringLiteral("Error"));
         checkEntries({e.first, e.second});
         if (main_)
             QCOMPARE(main_->resolutions(), BuiltIn + QStringList{e.second});
@@ -335,7 +335,7 @@ private slots:
         Click(*dialog_, "cmdClear");
         QVERIFY(Entries(list()).isEmpty());
         QVERIFY(!FileExists(e.file()));
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
     }
 
     void clearAllWithoutAFileSaysNothing_data() { addEditorRows(); }
@@ -344,7 +344,7 @@ private slots:
         if (main_)
             main_->chooseResolution(4);
         Click(*dialog_, "cmdClear");
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
         QVERIFY(dialog_->isVisible());
         QVERIFY(!FileExists(shape().file()));
         if (main_) {
@@ -371,8 +371,8 @@ private slots:
         Click(*dialog_, "cmdClear");
 
         const QString path = QString::fromStdString(e.file().string());
-        QCOMPARE(messages_->messages.size(), std::size_t{3});
-        for (const QString& text : messages_->texts())
+        QCOMPARE(messages_->boxes.size(), std::size_t{3});
+        for (const QString& text : testing::Texts(*messages_))
             QVERIFY2(text.contains(path) && text.contains(QStringLiteral("Read-only file system")),
                      qPrintable(text));
         QVERIFY(dialog_->isVisible());
@@ -402,7 +402,7 @@ private slots:
         open(Editor::ExtensionExclusions);
         type("txtExt", typed);
         Click(*dialog_, "cmdAdd");
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
         checkEntries({entry});
         // Back in the box with its text selected, ready for the next one.
         QCOMPARE(box("txtExt").text(), shown);
@@ -418,7 +418,7 @@ private slots:
         QTest::keyClicks(&box("txtExt"), QStringLiteral("png"));
         QTest::keyClick(&box("txtExt"), Qt::Key_Enter, Qt::KeypadModifier);
         checkEntries({"JPG", "PNG"});
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
     }
 
     void extensionEmptyOrDotsOnlyIsRefused_data() {
@@ -436,8 +436,8 @@ private slots:
         if (!typed.isEmpty())
             type("txtExt", typed);
         Click(*dialog_, "cmdAdd");
-        QCOMPARE(messages_->texts(), QStringList{"Please enter an extension first"});
-        QCOMPARE(messages_->messages.front().icon, MessageIcon::Critical);
+        QCOMPARE(testing::Texts(*messages_), QStringList{"Please enter an extension first"});
+        QCOMPARE(messages_->boxes.front().icon, MessageIcon::Critical);
         checkEntries({"BMP"});
     }
 
@@ -482,8 +482,8 @@ private slots:
         tree().SetSelectedFolder(folder);
         QCOMPARE(tree().SelectedFolder(), folder);
         Click(*dialog_, "cmdAdd");
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
-        QVERIFY(messages_->texts().front().contains(QStringLiteral("line break")));
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
+        QVERIFY(testing::Texts(*messages_).front().contains(QStringLiteral("line break")));
         QVERIFY(Entries(list()).isEmpty());
         QVERIFY(!FileExists(ExcludedFoldersFile()));
     }
@@ -530,12 +530,12 @@ private slots:
 
         QStringList entries{"700x500"};
         if (refusal.isEmpty()) {
-            QVERIFY(messages_->messages.empty());
+            QVERIFY(messages_->boxes.empty());
             entries.append(width + QLatin1Char('x') + height);
         } else {
-            QCOMPARE(messages_->texts(), QStringList{refusal});
-            QCOMPARE(messages_->messages.front().title, QStringLiteral("Error"));
-            QCOMPARE(messages_->messages.front().icon, MessageIcon::Critical);
+            QCOMPARE(testing::Texts(*messages_), QStringList{refusal});
+            QCOMPARE(messages_->boxes.front().title, QStringLiteral("Error"));
+            QCOMPARE(messages_->boxes.front().icon, MessageIcon::Critical);
             QCOMPARE(box("txtXRes").text(), width);
             QCOMPARE(box("txtYRes").text(), height);
         }
@@ -548,13 +548,13 @@ private slots:
         open(Editor::CustomResolutions);
         type("txtXRes", QStringLiteral("700"));
         QTest::keyClick(&box("txtXRes"), Qt::Key_Return);
-        QCOMPARE(messages_->texts(), QStringList{"You must enter the X and Y dimensions"});
+        QCOMPARE(testing::Texts(*messages_), QStringList{"You must enter the X and Y dimensions"});
         QVERIFY(!FileExists(CustomResolutionsFile()));
 
         type("txtYRes", QStringLiteral("500"));
         QTest::keyClick(&box("txtYRes"), Qt::Key_Return);
         QTest::keyClick(&box("txtXRes"), Qt::Key_Enter, Qt::KeypadModifier);
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
         checkEntries({"700x500", "700x500"});
     }
 
@@ -566,9 +566,9 @@ private slots:
         type("txtYRes", QStringLiteral("500"));
         box("txtXRes").setFocus();
         QTest::keyPress(&box("txtXRes"), Qt::Key_Return);
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
         QTest::keyRelease(&box("txtXRes"), Qt::Key_Return);
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
     }
 
     void customAddMovesTheFocusToTheWidthWithItsTextSelected() {
@@ -633,7 +633,7 @@ private slots:
             SelectRow(*dialog_, "lstCustom", removedRow);
             Click(*dialog_, "cmdRemove");
         }
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
         QCOMPARE(main_->resolutions(), resolutions);
         QCOMPARE(main_->targetResolution(), target);
         if (!target.isEmpty())

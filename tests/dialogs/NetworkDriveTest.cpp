@@ -20,7 +20,8 @@ Q_DECLARE_METATYPE(kovi::GioPrompt)
 namespace kovi {
 
 using testing::Control;
-using testing::RecordingSink;
+using testing::RecordingMessages;
+using testing::Texts;
 
 namespace {
 
@@ -56,7 +57,7 @@ class NetworkDriveTest : public QObject {
 
 private slots:
     void init() {
-        messages_ = std::make_unique<RecordingSink>();
+        messages_ = std::make_unique<RecordingMessages>();
         calls_ = MountCalls();
         savedPath_ = qgetenv("PATH");
     }
@@ -119,9 +120,9 @@ private slots:
     void dialogRefusesWhatIsNoNetworkAddress() {
         NetworkDriveDialog& dialog = openDialog(MountResult{true, {}, {}}, "server/share");
         testing::Click(dialog, "connect");
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
-        QCOMPARE(messages_->messages.front().title, QStringLiteral("Error"));
-        QVERIFY(messages_->texts().front().contains(QStringLiteral("smb://server/share")));
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
+        QCOMPARE(messages_->boxes.front().title, QStringLiteral("Error"));
+        QVERIFY(Texts(*messages_).front().contains(QStringLiteral("smb://server/share")));
         QVERIFY(calls_.addresses.isEmpty());
         QVERIFY(dialog.isVisible());
     }
@@ -135,7 +136,7 @@ private slots:
         QCOMPARE(calls_.addresses, QStringList{"smb://nas/photos"});
         QCOMPARE(calls_.logins.front().user, QStringLiteral("alice"));
         QCOMPARE(calls_.logins.front().password, QStringLiteral("secret"));
-        QVERIFY(messages_->messages.empty());
+        QVERIFY(messages_->boxes.empty());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QVERIFY(!dialog.isVisible());
     }
@@ -145,8 +146,8 @@ private slots:
             MountResult{false, QStringLiteral("gio: smb://nas/: Connection refused"), {}},
             "smb://nas/");
         testing::Click(dialog, "connect");
-        QCOMPARE(messages_->texts(), QStringList{"gio: smb://nas/: Connection refused"});
-        QCOMPARE(messages_->messages.front().icon, MessageIcon::Critical);
+        QCOMPARE(Texts(*messages_), QStringList{"gio: smb://nas/: Connection refused"});
+        QCOMPARE(messages_->boxes.front().icon, MessageIcon::Critical);
         QVERIFY(dialog.isVisible());
         QVERIFY(Control<QPushButton>(dialog, "connect")->isEnabled());
         QVERIFY(Control<QLineEdit>(dialog, "address")->isEnabled());
@@ -157,10 +158,10 @@ private slots:
         const QString folder = QStringLiteral("/run/user/0/gvfs/smb-share:server=nas,share=photos");
         NetworkDriveDialog& dialog = openDialog(MountResult{true, {}, folder}, "smb://nas/photos");
         QTest::keyClick(Control<QLineEdit>(dialog, "address"), Qt::Key_Return);
-        QCOMPARE(messages_->messages.size(), std::size_t{1});
-        QCOMPARE(messages_->messages.front().icon, MessageIcon::Information);
-        QCOMPARE(messages_->messages.front().title, QStringLiteral("Connected"));
-        QVERIFY(messages_->texts().front().contains(folder));
+        QCOMPARE(messages_->boxes.size(), std::size_t{1});
+        QCOMPARE(messages_->boxes.front().icon, MessageIcon::Information);
+        QCOMPARE(messages_->boxes.front().title, QStringLiteral("Connected"));
+        QVERIFY(Texts(*messages_).front().contains(folder));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
     }
 
@@ -284,7 +285,7 @@ private:
 
     QString gioLog() const { return QString::fromStdString(testing::ReadBytes(*bin_ / "log")); }
 
-    std::unique_ptr<RecordingSink> messages_;
+    std::unique_ptr<RecordingMessages> messages_;
     MountCalls calls_;
     std::unique_ptr<NetworkDriveDialog> dialog_;
     std::unique_ptr<testing::TempFolder> bin_;

@@ -90,14 +90,14 @@ private:
     QString path(const QString& name) const { return folder_->filePath(name); }
     QString helpFile() const { return path(QStringLiteral("help.chm")); }
     QByteArray listedValue(const QString& name) const { return (path(name) + "/").toUtf8() + '\0'; }
-    const ShownMessage& onlyMessage() const {
-        if (sink_.messages.size() != 1)
-            qFatal("expected one message box, got %zu", sink_.messages.size());
-        return sink_.messages.front();
+    const ShownBox& onlyMessage() const {
+        if (sink_->boxes.size() != 1)
+            qFatal("expected one message box, got %zu", sink_->boxes.size());
+        return sink_->boxes.front();
     }
     QStringList messageTexts() const {
         QStringList texts;
-        for (const auto& message : sink_.messages)
+        for (const auto& message : sink_->boxes)
             texts.append(message.text);
         return texts;
     }
@@ -116,7 +116,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> folder_;
     RecordingViewer viewer_;
-    RecordingSink sink_;
+    std::unique_ptr<RecordingMessages> sink_;
     FakeSystemInfo system_;
 
 private slots:
@@ -128,15 +128,14 @@ private slots:
         SetRegistryFolder(path(QStringLiteral("registry")).toStdString());
         WriteFile(helpFile());
         viewer_ = RecordingViewer{};
-        sink_ = RecordingSink{};
+        sink_ = std::make_unique<RecordingMessages>();
         system_ = FakeSystemInfo{};
         InstallHelpViewer(&viewer_);
-        InstallMessageSink(&sink_);
     }
 
     void cleanup() {
         InstallHelpViewer(nullptr);
-        InstallMessageSink(nullptr);
+        sink_.reset();
         SetProgramFolder({});
         SetRegistryFolder({});
         folder_.reset();
@@ -198,7 +197,7 @@ private slots:
             QVERIFY(std::holds_alternative<std::monostate>(call.data));
         }
         QCOMPARE(help.HHWndHandle(), WindowHandle(4242));
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void keywordOpensTheDefaultTopicFirst() {
@@ -351,7 +350,7 @@ private slots:
         QCOMPARE(help.HHWndHandle(), WindowHandle(0));
         QCOMPARE(onlyMessage().text, QStringLiteral("No HTML Help window handle to retrieve."));
         QCOMPARE(onlyMessage().icon, MessageIcon::Warning);
-        sink_.messages.clear();
+        sink_->boxes.clear();
 
         help.setCHMFile(helpFile());
         help.HHDisplayContents();
@@ -367,7 +366,7 @@ private slots:
         viewer_.answer = 0;
         help.HHDisplayContents();
         QCOMPARE(help.HHWndHandle(), WindowHandle(0));
-        QCOMPARE(sink_.messages.size(), std::size_t(1));
+        QCOMPARE(sink_->boxes.size(), std::size_t(1));
     }
 
     void closeSendsCloseAllWithAnEmptyFile() {
@@ -377,7 +376,7 @@ private slots:
         QCOMPARE(viewer_.calls[0].command, 18);
         QCOMPARE(viewer_.calls[0].owner, WindowHandle(0));
         QVERIFY(viewer_.calls[0].file && viewer_.calls[0].file->isEmpty());
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void whatsThisModeForTheCallingForm() {
@@ -486,7 +485,7 @@ private slots:
         QCOMPARE(viewer_.calls[0].file, std::optional<QString>(helpFile() + "::/CSHELP.TXT"));
         QCOMPARE(popupAt(0).stringId, 2030u);
         QCOMPARE(popupAt(0).text, std::nullopt);
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void popupOfAStringResource() {
@@ -535,7 +534,7 @@ private slots:
         help.HHDisplayPopup(0);
         QVERIFY(viewer_.calls.empty());
         if (message.isEmpty()) {
-            QVERIFY(sink_.messages.empty());
+            QVERIFY(sink_->boxes.empty());
         } else {
             QCOMPARE(onlyMessage().icon, MessageIcon::Warning);
             QVERIFY2(onlyMessage().text.startsWith(message), qPrintable(onlyMessage().text));
@@ -612,8 +611,8 @@ private slots:
 
         QString again = file;
         help.HHRegister(again);
-        QCOMPARE(sink_.messages.back().icon, MessageIcon::Information);
-        QCOMPARE(sink_.messages.back().text,
+        QCOMPARE(sink_->boxes.back().icon, MessageIcon::Information);
+        QCOMPARE(sink_->boxes.back().text,
                  "The file " + file +
                      " is already registered.  HHRegister will not be run as no action need be "
                      "taken.");
@@ -626,10 +625,10 @@ private slots:
         QVERIFY(help.HHRegFilePath().isEmpty());
 
         help.HHUnRegister(gone);
-        QCOMPARE(sink_.messages.back().text,
+        QCOMPARE(sink_->boxes.back().text,
                  QStringLiteral("The file guide.chm is not registered.  HHUnRegister will not be "
                                 "run as no action need be taken."));
-        QCOMPARE(sink_.messages.size(), std::size_t(2));
+        QCOMPARE(sink_->boxes.size(), std::size_t(2));
     }
 
     void bareNameIsListedWithTheFolderItWasFoundIn() {
@@ -641,7 +640,7 @@ private slots:
         QCOMPARE(Listed(name), std::optional<QByteArray>(listedValue(QString())));
         help.HHCheckRegistry(name);
         QVERIFY(help.HHRegFileExists());
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void listedFolder_data() {
@@ -725,7 +724,7 @@ private slots:
         QString name = path(QStringLiteral("docs/guide.chm"));
         help.HHRegister(name);
         QCOMPARE(messageTexts(), QStringList{"HTML Help Class: HHRegister Error"});
-        QCOMPARE(sink_.messages.back().icon, MessageIcon::Warning);
+        QCOMPARE(sink_->boxes.back().icon, MessageIcon::Warning);
     }
 
     void registerOfAMissingFile() {
@@ -734,7 +733,7 @@ private slots:
         help.HHRegister(name);
         QCOMPARE(name, path(QStringLiteral("docs/none.chm")));
         QCOMPARE(Listed(QStringLiteral("none.chm")), std::nullopt);
-        QCOMPARE(sink_.messages.size(), std::size_t(1));
+        QCOMPARE(sink_->boxes.size(), std::size_t(1));
     }
 
     void viewerInstalledWhenItsTypeLibraryIsListed() {
@@ -746,7 +745,7 @@ private slots:
                 "SOFTWARE\\Classes\\TypeLib\\{ADB880A2-D8FF-11CF-9377-00AA003B7A11}\\1.0"),
             RegistryAccess::AllAccess);
         QVERIFY(help.HHInstalled());
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     // ---- component versions
@@ -765,7 +764,7 @@ private slots:
         HTMLHelp older;
         QCOMPARE(older.IEVersion(), QStringLiteral("4.72.3110"));
         QCOMPARE(older.IEFriendlyName(), QStringLiteral("unknown"));
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void componentsNotRegistered() {
@@ -777,8 +776,8 @@ private slots:
             messageTexts(),
             (QStringList{"Hhctrl.ocx is not registered.  Please install HTML Help.",
                          "Shdocvw.dll is not registered.  Please install Internet Explorer."}));
-        QCOMPARE(sink_.messages[0].icon, MessageIcon::Critical);
-        QCOMPARE(sink_.messages[0].title, Title);
+        QCOMPARE(sink_->boxes[0].icon, MessageIcon::Critical);
+        QCOMPARE(sink_->boxes[0].title, Title);
     }
 
     void componentsRegisteredButGone() {
@@ -826,7 +825,7 @@ private slots:
         // locating the component again.
         QCOMPARE(help.HHFriendlyName(), viewerRelease);
         QCOMPARE(help.IEFriendlyName(), browserRelease);
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
         // The version read locates the component again.
         QCOMPARE(help.HHVersion(), QStringLiteral("4.74.8702.00"));
     }
@@ -855,7 +854,7 @@ private slots:
         HTMLHelp help;
         QCOMPARE(help.HHVersion(), QStringLiteral("4.73.8561.00"));
         QCOMPARE(help.HHFriendlyName(), QStringLiteral("1.22"));
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void laterSystemsLengthenThroughThePlatform() {
@@ -869,7 +868,7 @@ private slots:
 
         HTMLHelp help;
         QCOMPARE(help.HHVersion(), QStringLiteral("4.74.8702.00"));
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 };
 
