@@ -294,6 +294,8 @@ private slots:
         checkEntries({entry, entry});
         if (main_)
             QCOMPARE(main_->resolutions(), BuiltIn + QStringList({entry, entry}));
+        if (editor_ == Editor::FolderExclusions)
+            QCOMPARE(tree().SelectedFolder(), entry);
         QVERIFY(messages_->boxes.empty());
     }
 
@@ -307,12 +309,16 @@ private slots:
         checkEntries({e.first, e.second});
         QVERIFY(messages_->boxes.empty());
 
+        if (main_)
+            main_->chooseResolution(5);
         Click(*dialog_, "cmdRemove");
         QCOMPARE(testing::Texts(*messages_), QStringList{"Select an item from the listing"});
         QCOMPARE(messages_->boxes.front().title, QStringLiteral("Error"));
         checkEntries({e.first, e.second});
-        if (main_)
+        if (main_) {
             QCOMPARE(main_->resolutions(), BuiltIn + QStringList{e.second});
+            QCOMPARE(main_->targetResolution(), QStringLiteral("1024x768"));
+        }
     }
 
     void removeOfTheOnlyEntryLeavesAnEmptyFile_data() { addEditorRows(); }
