@@ -1,9 +1,9 @@
 #pragma once
 
 #include "app/ProgramFolder.h"
-#include "platform/MessageSink.h"
 
 #include "tests/support/Mount.h"
+#include "tests/support/WindowFakes.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -13,38 +13,15 @@
 #include <QTest>
 
 #include <filesystem>
-#include <vector>
 
 namespace kovi::testing {
 
-struct ShownMessage {
-    MessageIcon icon;
-    QString title;
-    QString text;
-};
-
-// Records every message box instead of showing it, for as long as it lives.
-class RecordingSink final : public MessageSink {
-public:
-    RecordingSink() { InstallMessageSink(this); }
-    ~RecordingSink() override { InstallMessageSink(nullptr); }
-    RecordingSink(const RecordingSink&) = delete;
-    RecordingSink& operator=(const RecordingSink&) = delete;
-
-    void showMessage(QWidget*, MessageIcon icon, const QString& title,
-                     const QString& text) override {
-        messages.push_back({icon, title, text});
-    }
-
-    QStringList texts() const {
-        QStringList shown;
-        for (const ShownMessage& message : messages)
-            shown.append(message.text);
-        return shown;
-    }
-
-    std::vector<ShownMessage> messages;
-};
+inline QStringList Texts(const RecordingMessages& messages) {
+    QStringList texts;
+    for (const ShownBox& box : messages.boxes)
+        texts.append(box.text);
+    return texts;
+}
 
 // The program's folder, where the list files lie, in a fresh temporary folder.
 class ProgramFolderSandbox {

@@ -5,6 +5,8 @@
 #include "platform/MessageSink.h"
 #include "platform/SystemInfo.h"
 
+#include "tests/support/WindowFakes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -32,21 +34,6 @@ public:
     }
     std::vector<ViewerCall> calls;
     std::optional<WindowHandle> answer = 4242;
-};
-
-struct ShownMessage {
-    MessageIcon icon;
-    QString title;
-    QString text;
-};
-
-class RecordingSink final : public MessageSink {
-public:
-    void showMessage(QWidget*, MessageIcon icon, const QString& title,
-                     const QString& text) override {
-        messages.push_back({icon, title, text});
-    }
-    std::vector<ShownMessage> messages;
 };
 
 // Version records by path, a chosen system version, and long names by path.

@@ -67,7 +67,7 @@ private:
 
     std::unique_ptr<QTemporaryDir> folder_;
     std::unique_ptr<ChmHelpViewer> viewer_;
-    RecordingSink sink_;
+    std::unique_ptr<RecordingMessages> sink_;
 
 private slots:
     void initTestCase() { QVERIFY2(QFile::exists(BuiltHelpFile), qPrintable(BuiltHelpFile)); }
@@ -77,16 +77,15 @@ private slots:
         folder_ = std::make_unique<QTemporaryDir>();
         SetRegistryFolder(folder_->filePath(QStringLiteral("registry")).toStdString());
         viewer_ = std::make_unique<ChmHelpViewer>();
-        sink_ = RecordingSink{};
+        sink_ = std::make_unique<RecordingMessages>();
         InstallHelpViewer(viewer_.get());
-        InstallMessageSink(&sink_);
     }
 
     void cleanup() {
         viewer_->HtmlHelp(0, QString(), HelpCommand::CloseAll, std::monostate{});
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         InstallHelpViewer(nullptr);
-        InstallMessageSink(nullptr);
+        sink_.reset();
         SetRegistryFolder({});
         viewer_.reset();
         folder_.reset();
@@ -112,7 +111,7 @@ private slots:
                               "Where Kovi rZk Lite keeps its settings and lists",
                               "kovi-rzk-batch, the command-line companion"}));
         QVERIFY(window->indexKeywords().contains(QStringLiteral("kovilog.txt")));
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
     }
 
     void everyLinkLeadsToAPageOfTheFile() {
@@ -217,9 +216,9 @@ private slots:
         HelpWindow* window = display(HelpCommand::KeywordLookup, link);
         QVERIFY(window);
         QCOMPARE(window->currentTopic(), QStringLiteral("/log_file.html"));
-        QCOMPARE(sink_.messages.size(), std::size_t(1));
-        QCOMPARE(sink_.messages[0].title, QStringLiteral("Look-up"));
-        QCOMPARE(sink_.messages[0].text, QStringLiteral("Not in this help."));
+        QCOMPARE(sink_->boxes.size(), std::size_t(1));
+        QCOMPARE(sink_->boxes[0].title, QStringLiteral("Look-up"));
+        QCOMPARE(sink_->boxes[0].text, QStringLiteral("Not in this help."));
 
         link = HelpLinkRecord{};
         link.keywords = QStringLiteral("still nothing");
@@ -315,7 +314,7 @@ private slots:
         QVERIFY2(popups[0]->text().startsWith(start), qPrintable(popups[0]->text()));
         // At the pointer, give or take the frame the window system puts around it.
         QVERIFY((popups[0]->geometry().topLeft() - QCursor::pos()).manhattanLength() <= 8);
-        QVERIFY(sink_.messages.empty());
+        QVERIFY(sink_->boxes.empty());
 
         // A click on the pop-up itself closes it.
         QTest::mouseClick(popups[0], Qt::LeftButton);
@@ -360,8 +359,8 @@ private slots:
         auto help = std::make_unique<HTMLHelp>();
         help->setCHMFile(damaged);
         help->HHDisplayContents();
-        QCOMPARE(sink_.messages.size(), std::size_t(1));
-        QCOMPARE(sink_.messages[0].text, "Cannot open the file: " + damaged + ".");
+        QCOMPARE(sink_->boxes.size(), std::size_t(1));
+        QCOMPARE(sink_->boxes[0].text, "Cannot open the file: " + damaged + ".");
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 };
