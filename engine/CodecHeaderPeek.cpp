@@ -63,11 +63,17 @@ std::optional<JpegFacts> ReadFrame(HeaderReader& reader, std::uint64_t at, int m
     if (b.size() < 8)
         return std::nullopt;
     JpegFacts facts;
+    facts.precision = b[2];
+    facts.height = Be16(b, 3);
+    facts.width = Be16(b, 5);
     facts.components = b[7];
     facts.progressive = IsProgressive(marker);
+    facts.frameMarker = marker;
     if (facts.components < 1 || facts.components > 4 ||
         b.size() < 8 + 3 * static_cast<std::size_t>(facts.components))
         return std::nullopt;
+    // libjpeg refuses a frame header whose length does not match its components.
+    facts.headerComplete = Be16(b, 0) == 8 + 3 * facts.components;
     for (int c = 0; c < facts.components; ++c) {
         const int sampling = b[8 + 3 * static_cast<std::size_t>(c) + 1];
         facts.horizontalSampling[static_cast<std::size_t>(c)] = sampling >> 4;
@@ -138,27 +144,44 @@ std::optional<JpegFacts> PeekJpeg(HeaderReader& reader) {
     const auto start = reader.read(0, 2);
     if (start.size() < 2 || start[0] != 0xFF || start[1] != 0xD8)
         return std::nullopt;
+    std::optional<JpegFacts> frame;
+    // Past the frame header the walk goes on to the first scan, to see the header whole.
+    const auto incomplete = [&frame] {
+        if (frame)
+            frame->headerComplete = false;
+        return frame;
+    };
     std::uint64_t at = 2;
     for (int segment = 0; segment < kJpegMaxSegments; ++segment) {
         const auto b = reader.read(at, 4);
         if (b.size() < 2 || b[0] != 0xFF)
-            return std::nullopt;
+            return incomplete();
         const int marker = b[1];
         if (marker == 0xFF) { // fill byte before a marker
             at += 1;
             continue;
         }
-        if (IsStartOfFrame(marker))
-            return ReadFrame(reader, at + 2, marker);
+        if (IsStartOfFrame(marker) && !frame) {
+            frame = ReadFrame(reader, at + 2, marker);
+            if (!frame)
+                return std::nullopt;
+        }
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
             at += 2;
             continue;
         }
-        if (marker == 0xDA || marker == 0xD9 || b.size() < 4)
-            return std::nullopt; // image data or the end before any frame header
-        at += 2 + Be16(b, 2);
+        if (marker == 0xD9 || b.size() < 4)
+            return incomplete(); // the end before any image data
+        const std::uint64_t length = Be16(b, 2);
+        if (marker == 0xDA) {
+            // The scan header itself must be there too.
+            if (frame && (length < 2 || reader.read(at + 2 + length - 1, 1).empty()))
+                frame->headerComplete = false;
+            return frame;
+        }
+        at += 2 + length;
     }
-    return std::nullopt;
+    return incomplete();
 }
 
 std::optional<PnmFacts> PeekPnm(HeaderReader& reader) {

@@ -39,6 +39,13 @@ struct JpegFacts {
     std::array<int, 4> horizontalSampling{};
     std::array<int, 4> verticalSampling{};
     bool progressive = false;
+    int width = 0;
+    int height = 0; // 0 when a later DNL segment gives it
+    int precision = 0;
+    int frameMarker = 0;
+    // Whether the segments run whole from the start of the file to the first scan: all that
+    // libjpeg reads for a header.
+    bool headerComplete = false;
 };
 std::optional<JpegFacts> PeekJpeg(HeaderReader& reader);
 

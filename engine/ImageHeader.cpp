@@ -124,6 +124,16 @@ bool ReadThroughVips(ImageHeader& header) {
     return header.width > 0 && header.height > 0;
 }
 
+// Eight-bit Huffman-coded frames of grey, colour or CMYK, whose header is whole: what libjpeg
+// reads without fail. Anything else is left for libjpeg itself to judge through libvips.
+bool PlainJpeg(const std::optional<JpegFacts>& facts) {
+    constexpr int Baseline = 0xC0;
+    constexpr int Progressive = 0xC2;
+    return facts && facts->headerComplete && facts->precision == 8 && facts->width > 0 &&
+           facts->height > 0 && facts->frameMarker >= Baseline &&
+           facts->frameMarker <= Progressive && facts->components != 2;
+}
+
 constexpr char CutShort[] = "the file is cut short or damaged; what is left of it is not rewritten";
 
 // The finer facts of the formats where libvips' report is not the whole story.
@@ -220,6 +230,18 @@ std::optional<ImageHeader> ReadImageHeader(const std::filesystem::path& path) {
             header.pages = raster->images;
             header.bitsPerPixel = raster->bitsPerPixel;
             header.paletteBits = raster->bitsPerPixel <= 8 ? raster->bitsPerPixel : 0;
+            return header;
+        }
+    }
+    if (header.format == ImageFormat::Jpeg) {
+        // libvips turns every EXIF tag into a text field to report a JPEG's size: most of the
+        // cost of listing a folder of photographs. The frame header says all that is needed.
+        header.jpeg = PeekJpeg(reader);
+        if (PlainJpeg(header.jpeg)) {
+            header.width = header.jpeg->width;
+            header.height = header.jpeg->height;
+            header.bands = header.jpeg->components;
+            header.bitsPerPixel = 8 * header.jpeg->components;
             return header;
         }
     }
