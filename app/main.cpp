@@ -7,6 +7,7 @@
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    kovi::SettleLibraryThreads(argv);
     kovi::TuneHeapForImages();
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));

@@ -46,13 +46,17 @@ kovi::CommandSettings StoredSettings() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const auto parsed = kovi::ParseCommandLine(arguments);
+    // Only a run that saves images quantises palettes; a listing starts sooner without it.
+    if (const auto* command = std::get_if<kovi::CommandLine>(&parsed);
+        command != nullptr && command->mode == kovi::CommandMode::Process)
+        kovi::SettleLibraryThreads(argv);
     kovi::TuneHeapForImages();
     QCoreApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
     QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));
 
-    std::vector<std::string_view> arguments(argv + 1, argv + argc);
-    const auto parsed = kovi::ParseCommandLine(arguments);
     if (const auto* error = std::get_if<kovi::CommandLineError>(&parsed)) {
         std::fprintf(stderr, "kovi-rzk-batch: %s\nTry 'kovi-rzk-batch --help'.\n",
                      error->message.c_str());

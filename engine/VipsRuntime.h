@@ -8,6 +8,11 @@ namespace kovi {
 // the heap's arenas are made then; StartVips() calls it too, for programs that do not.
 void TuneHeapForImages();
 
+// Lets the OpenMP threads of the libraries under libvips (libimagequant, ImageMagick) sleep
+// when idle. Called first thing in main(), with main's argv: as the setting is read only when
+// that library starts, before main(), the program may start itself once more with it set.
+void SettleLibraryThreads(char* argv[]);
+
 // Starts libvips once for the whole program, from any thread. Warnings that libvips and the
 // libraries under it print for damaged files are silenced: every file of a folder passes
 // through here and a bad one is an ordinary outcome, not a message for the terminal.

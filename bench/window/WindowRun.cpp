@@ -42,6 +42,7 @@ int Usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    kovi::SettleLibraryThreads(argv);
     kovi::TuneHeapForImages();
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
