@@ -28,10 +28,6 @@ struct ListCase {
     std::vector<std::string> resized; // of a.jpg, b.png, c.gif, sub/d.jpg
 };
 
-void PrintTo(const ListCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 const std::vector<std::string> AllFiles{"a.jpg", "b.png", "c.gif", "sub/d.jpg"};
 
 std::string NoFolders(const fs::path&) {
