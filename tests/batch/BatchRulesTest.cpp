@@ -15,10 +15,6 @@ struct ParseCase {
     std::optional<std::pair<double, double>> sides;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class ParseTarget : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseTarget, ReadsTwoNumbersOfAtLeastOne) {
@@ -63,10 +59,6 @@ struct FitCase {
     bool resized;
     PixelSize fitted;
 };
-
-void PrintTo(const FitCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class FitRule : public ::testing::TestWithParam<FitCase> {};
 
@@ -113,10 +105,6 @@ struct ExclusionCase {
     bool excluded;
 };
 
-void PrintTo(const ExclusionCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class Exclusion : public ::testing::TestWithParam<ExclusionCase> {};
 
 TEST_P(Exclusion, MatchesAnywhereInThePathIgnoringCase) {
@@ -153,10 +141,6 @@ struct GroupCase {
     const char* separator;
     const char* text;
 };
-
-void PrintTo(const GroupCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class Grouping : public ::testing::TestWithParam<GroupCase> {};
 
