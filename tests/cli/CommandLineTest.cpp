@@ -11,10 +11,6 @@ struct ParseCase {
     const char* error; // nullptr when the arguments are good
 };
 
-void PrintTo(const ParseCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class CommandLineErrors : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(CommandLineErrors, RefusesBadArgumentsWithAMessage) {

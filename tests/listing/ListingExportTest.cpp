@@ -19,10 +19,6 @@ struct LineCase {
     const char* line;
 };
 
-void PrintTo(const LineCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class ExportLines : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ExportLines, JoinCellsWithoutQuoting) {
