@@ -2,6 +2,8 @@
 #include "engine/NumberFormat.h"
 #include "engine/TargetResolution.h"
 
+#include "tests/support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>

@@ -3,6 +3,7 @@
 #include "engine/ImagingControl.h"
 #include "lists/ListFile.h"
 
+#include "tests/support/CaseName.h"
 #include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"

@@ -2,6 +2,7 @@
 #include "engine/ImagingControl.h"
 
 #include "tests/support/BatchProgram.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"

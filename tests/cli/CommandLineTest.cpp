@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "tests/support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 namespace kovi {

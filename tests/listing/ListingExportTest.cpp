@@ -1,6 +1,7 @@
 #include "listing/ListingExport.h"
 #include "listing/FormatNames.h"
 
+#include "tests/support/CaseName.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

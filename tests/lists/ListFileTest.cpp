@@ -1,6 +1,7 @@
 #include "lists/ListFile.h"
 #include "lists/FileRoutines.h"
 
+#include "tests/support/CaseName.h"
 #include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"

@@ -2,6 +2,7 @@
 // line end, a line of megabytes. The run reads them by the same rules as ever and finishes.
 #include "engine/BatchRun.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
 

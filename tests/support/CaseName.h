@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cctype>
+#include <concepts>
+#include <ostream>
 #include <string>
 
 namespace kovi::testing {
@@ -19,3 +21,20 @@ struct CaseName {
 };
 
 } // namespace kovi::testing
+
+namespace kovi {
+namespace {
+
+// Prints a case of a table by its name, so that a failure (and the test list) says which case
+// it is rather than dumping the bytes of the row. Found by argument lookup for every case type
+// declared in the test file's own unnamed namespace.
+template <typename Case>
+requires requires(const Case& c) {
+    { c.name } -> std::convertible_to<std::string>;
+}
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
+} // namespace
+} // namespace kovi
