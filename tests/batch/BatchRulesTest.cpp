@@ -2,6 +2,8 @@
 #include "engine/NumberFormat.h"
 #include "engine/TargetResolution.h"
 
+#include "tests/support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -14,10 +16,6 @@ struct ParseCase {
     const char* text;
     std::optional<std::pair<double, double>> sides;
 };
-
-void PrintTo(const ParseCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ParseTarget : public ::testing::TestWithParam<ParseCase> {};
 
@@ -64,10 +62,6 @@ struct FitCase {
     PixelSize fitted;
 };
 
-void PrintTo(const FitCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class FitRule : public ::testing::TestWithParam<FitCase> {};
 
 TEST_P(FitRule, FitsInsideTheTargetKeepingTheAspectRatio) {
@@ -113,10 +107,6 @@ struct ExclusionCase {
     bool excluded;
 };
 
-void PrintTo(const ExclusionCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class Exclusion : public ::testing::TestWithParam<ExclusionCase> {};
 
 TEST_P(Exclusion, MatchesAnywhereInThePathIgnoringCase) {
@@ -153,10 +143,6 @@ struct GroupCase {
     const char* separator;
     const char* text;
 };
-
-void PrintTo(const GroupCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class Grouping : public ::testing::TestWithParam<GroupCase> {};
 

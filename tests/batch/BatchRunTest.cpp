@@ -3,6 +3,8 @@
 #include "engine/ImagingControl.h"
 #include "lists/ListFile.h"
 
+#include "tests/support/CaseName.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -54,8 +56,16 @@ protected:
         };
     }
 
-    RunResult Run(const RunCallbacks& callbacks = {}) {
-        return ProcessImages(options, abortRequested, callbacks);
+    // Runs with `callbacks`, recording each file's outcome in `outcomes`.
+    RunResult Run() {
+        outcomes.clear();
+        RunCallbacks recording = callbacks;
+        recording.fileFinished = [this](const FileReport& report) {
+            outcomes.push_back(report.outcome);
+            if (callbacks.fileFinished)
+                callbacks.fileFinished(report);
+        };
+        return ProcessImages(options, abortRequested, recording);
     }
 
     std::string Log() const { return ReadBytes(album / "kovilog.txt"); }
@@ -64,7 +74,9 @@ protected:
     const fs::path album = folder / "album";
     const fs::path program = folder / "program";
     BatchOptions options;
+    RunCallbacks callbacks;
     std::atomic<bool> abortRequested{false};
+    std::vector<FileOutcome> outcomes;
 };
 
 constexpr char LogHeader[] =
@@ -82,12 +94,7 @@ TEST_F(BatchRun, ResizesWhatIsLargerLogsItAndLeavesTheRest) {
     const auto wide = MeasureFile(album / "sub" / "e-wide.png");
     const std::string exactBytes = ReadBytes(album / "b-exact.png");
 
-    std::vector<FileOutcome> outcomes;
-    RunCallbacks callbacks;
-    callbacks.fileFinished = [&](const FileReport& report) {
-        outcomes.push_back(report.outcome);
-    };
-    const RunResult result = Run(callbacks);
+    const RunResult result = Run();
 
     EXPECT_EQ(result.status, RunStatus::Completed);
     EXPECT_EQ(result.fileCount, 5u);
@@ -115,14 +122,6 @@ TEST_F(BatchRun, ResizesWhatIsLargerLogsItAndLeavesTheRest) {
                          row(album / "sub" / "e-wide.png", wide, wideAfter) +
                          std::to_string(result.totalBefore) + "," +
                          std::to_string(result.totalAfter) + "\r\n");
-    EXPECT_EQ(SummaryText(result, ","),
-              "Total before: " +
-                  std::to_string(result.totalBefore)
-                      .insert(std::to_string(result.totalBefore).size() - 3, ",") +
-                  " bytes\r\nTotal after: " +
-                  std::to_string(result.totalAfter)
-                      .insert(std::to_string(result.totalAfter).size() - 3, ",") +
-                  " bytes");
 }
 
 TEST_F(BatchRun, NothingLargerGivesHeaderAndZeroTotals) {
@@ -147,11 +146,10 @@ TEST_F(BatchRun, AnInvalidTargetTouchesNothing) {
     for (const char* target : {"", "640", "0x480", "640x0", "axb", "640X480"}) {
         options.target = target;
         bool collected = false;
-        RunCallbacks callbacks;
         callbacks.collecting = [&collected] {
             collected = true;
         };
-        EXPECT_EQ(Run(callbacks).status, RunStatus::InvalidTarget) << target;
+        EXPECT_EQ(Run().status, RunStatus::InvalidTarget) << target;
         EXPECT_FALSE(collected) << target;
     }
     EXPECT_EQ(ReadBytes(album / "a.png"), before);
@@ -170,12 +168,7 @@ TEST_F(BatchRun, AnEarlierLogIsSkippedAndOverwritten) {
     DrawImage(album / "a.png", 320, 240);
     WriteBytes(album / "kovilog.txt", "the earlier log\r\n");
     ASSERT_EQ(chmod((album / "kovilog.txt").c_str(), 0444), 0);
-    std::vector<FileOutcome> outcomes;
-    RunCallbacks callbacks;
-    callbacks.fileFinished = [&](const FileReport& report) {
-        outcomes.push_back(report.outcome);
-    };
-    EXPECT_EQ(Run(callbacks).status, RunStatus::Completed);
+    EXPECT_EQ(Run().status, RunStatus::Completed);
     EXPECT_EQ(outcomes, (std::vector{FileOutcome::SmallEnough, FileOutcome::NotAnImage}));
     EXPECT_EQ(Log(), std::string(LogHeader) + "0,0\r\n");
 }
@@ -186,10 +179,6 @@ struct ExclusionCase {
     std::string folders;
     std::vector<FileOutcome> outcomes; // a.JPG, b.png, old/c.png
 };
-
-void PrintTo(const ExclusionCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class Exclusions : public BatchRun, public ::testing::WithParamInterface<ExclusionCase> {};
 
@@ -203,12 +192,7 @@ TEST_P(Exclusions, ListFilesKeepFilesAway) {
         WriteBytes(options.excludedExtensionsFile, GetParam().extensions);
     if (!GetParam().folders.empty())
         WriteBytes(options.excludedFoldersFile, GetParam().folders);
-    std::vector<FileOutcome> outcomes;
-    RunCallbacks callbacks;
-    callbacks.fileFinished = [&](const FileReport& report) {
-        outcomes.push_back(report.outcome);
-    };
-    Run(callbacks);
+    Run();
     EXPECT_EQ(outcomes, GetParam().outcomes);
 }
 
@@ -232,45 +216,44 @@ TEST_F(BatchRun, AListChangedDuringTheRunAppliesFromTheNextFile) {
     DrawImage(album / "b.png", 800, 600);
     DrawImage(album / "c.png", 800, 600);
     fs::create_directories(program);
-    std::vector<FileOutcome> outcomes;
-    RunCallbacks callbacks;
-    callbacks.fileFinished = [&](const FileReport& report) {
-        outcomes.push_back(report.outcome);
+    callbacks.fileFinished = [&](const FileReport&) {
         if (outcomes.size() == 1) {
             ASSERT_FALSE(AppendEntry(options.excludedExtensionsFile, "png"));
         }
     };
-    Run(callbacks);
+    Run();
     EXPECT_EQ(outcomes, (std::vector{R, X, X}));
 }
 
+// A resized file keeps the rest of its mode.
 TEST_F(BatchRun, ReadOnlyFilesBecomeWritableUnlessExcluded) {
     DrawImage(album / "a.png", 320, 240);
+    DrawImage(album / "b.jpg", 800, 600);
     WriteBytes(album / ".hidden.txt", "text");
     WriteBytes(album / "keep.bmp", "text");
     for (const char* name : {"a.png", ".hidden.txt", "keep.bmp"})
         ASSERT_EQ(chmod((album / name).c_str(), 0444), 0);
+    ASSERT_EQ(chmod((album / "b.jpg").c_str(), 0454), 0);
     fs::create_directories(program);
     WriteBytes(options.excludedExtensionsFile, "BMP\r\n");
     Run();
     const auto mode = [&](const char* name) {
-        struct stat info {};
-        stat((album / name).c_str(), &info);
-        return info.st_mode & 07777;
+        return testing::StatOf(album / name).st_mode & 07777;
     };
     EXPECT_EQ(mode("a.png"), 0644u);
     EXPECT_EQ(mode(".hidden.txt"), 0644u);
     EXPECT_EQ(mode("keep.bmp"), 0444u);
+    EXPECT_EQ(mode("b.jpg"), 0654u);
+    EXPECT_EQ(MeasureFile(album / "b.jpg").width, 640);
 }
 
 TEST_F(BatchRun, AbortBeforeTheFirstFileChangesNothing) {
     DrawImage(album / "a.png", 800, 600);
     const std::string before = ReadBytes(album / "a.png");
-    RunCallbacks callbacks;
     callbacks.started = [this](std::size_t) {
         abortRequested = true;
     };
-    const RunResult result = Run(callbacks);
+    const RunResult result = Run();
     EXPECT_EQ(result.status, RunStatus::Aborted);
     EXPECT_EQ(SummaryText(result, ","), "No images required processing");
     EXPECT_EQ(Log(), LogHeader);
@@ -288,7 +271,6 @@ TEST_F(BatchRun, AbortInTheMiddleFinishesTheCurrentFileAndWritesNoTotals) {
         DrawImage(album / name, 800, 600);
     const std::string untouched = ReadBytes(album / "c.png");
     std::vector<std::size_t> started;
-    RunCallbacks callbacks;
     callbacks.fileStarted = [&](std::size_t index, std::size_t) {
         started.push_back(index);
     };
@@ -296,7 +278,7 @@ TEST_F(BatchRun, AbortInTheMiddleFinishesTheCurrentFileAndWritesNoTotals) {
         if (path.filename() == "b.png")
             abortRequested = true; // a click while b.png is being worked on
     };
-    const RunResult result = Run(callbacks);
+    const RunResult result = Run();
     EXPECT_EQ(result.status, RunStatus::Aborted);
     EXPECT_EQ(started, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(MeasureFile(album / "b.png").width, 640);
@@ -336,11 +318,10 @@ TEST_F(BatchRun, StaleTemporaryFilesAreClearedAndNeverTaken) {
     DrawImage(album / "a.png", 320, 240);
     WriteBytes(album / ".kovi-rzk-AbCd1234.tmp", "half an image");
     std::vector<fs::path> seen;
-    RunCallbacks callbacks;
     callbacks.fileFinished = [&](const FileReport& report) {
         seen.push_back(report.path);
     };
-    Run(callbacks);
+    Run();
     EXPECT_EQ(seen, (std::vector<fs::path>{album / "a.png"}));
     EXPECT_FALSE(fs::exists(album / ".kovi-rzk-AbCd1234.tmp"));
 }
@@ -384,12 +365,11 @@ TEST_F(BatchRun, AStopLeavesEveryLaterFileUntouchedWhateverWasWorkedOnAhead) {
         originals.push_back(ReadBytes(album / ("p" + std::to_string(10 + i) + ".png")));
     }
     options.workers = 4;
-    RunCallbacks callbacks;
     callbacks.fileFinished = [&](const FileReport& report) {
         if (report.path.filename() == "p12.png")
             abortRequested = true;
     };
-    const RunResult result = Run(callbacks);
+    const RunResult result = Run();
     EXPECT_EQ(result.status, RunStatus::Aborted);
     for (int i = 0; i < Count; ++i) {
         const auto path = album / ("p" + std::to_string(10 + i) + ".png");
@@ -410,27 +390,14 @@ TEST_F(BatchRun, AFileNoLongerExcludedAtItsTurnIsStillResized) {
     fs::create_directories(program);
     WriteBytes(options.excludedExtensionsFile, "PNG\r\n");
     options.workers = 3;
-    std::vector<FileOutcome> outcomes;
-    RunCallbacks callbacks;
-    callbacks.fileFinished = [&](const FileReport& report) {
-        outcomes.push_back(report.outcome);
+    callbacks.fileFinished = [&](const FileReport&) {
         if (outcomes.size() == 1) {
             ASSERT_FALSE(RewriteList(options.excludedExtensionsFile, {}));
         }
     };
-    Run(callbacks);
+    Run();
     EXPECT_EQ(outcomes, (std::vector{R, R, R, R}));
     EXPECT_EQ(MeasureFile(album / "d.png").width, 640);
-}
-
-TEST_F(BatchRun, AResizedReadOnlyFileKeepsItsModeButBecomesWritable) {
-    DrawImage(album / "a.jpg", 800, 600);
-    ASSERT_EQ(chmod((album / "a.jpg").c_str(), 0454), 0);
-    Run();
-    struct stat info {};
-    ASSERT_EQ(stat((album / "a.jpg").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0654u);
-    EXPECT_EQ(MeasureFile(album / "a.jpg").width, 640);
 }
 
 struct SummaryCase {
@@ -440,10 +407,6 @@ struct SummaryCase {
     std::size_t notSaved;
     const char* text;
 };
-
-void PrintTo(const SummaryCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class Summary : public ::testing::TestWithParam<SummaryCase> {};
 

@@ -1,6 +1,8 @@
 // kovi-rzk-batch as a script sees it: its output, its exit status and what it does to files.
 #include "engine/ImagingControl.h"
 
+#include "tests/support/BatchProgram.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -18,7 +20,6 @@ using testing::ChildProcess;
 using testing::ColourRamp;
 using testing::ProcessResult;
 using testing::ReadBytes;
-using testing::RunProcess;
 using testing::TempFolder;
 using testing::WriteBytes;
 
@@ -28,22 +29,11 @@ std::pair<int, int> SizeOf(const fs::path& path) {
     return {control.ImageWidth(), control.ImageHeight()};
 }
 
-// Each test runs its own copy of the program, so the list files beside it and the settings
-// store are the test's own.
 class BatchCommand : public ::testing::Test {
 protected:
-    BatchCommand() {
-        fs::create_directories(program);
-        fs::create_directories(album);
-        fs::copy_file(KOVI_BATCH_PATH, program / "kovi-rzk-batch");
-        environment = {{"XDG_CONFIG_HOME", (folder / "config").string()},
-                       {"HOME", folder.path().string()},
-                       {"LC_ALL", "C"}};
-    }
+    BatchCommand() { fs::create_directories(album); }
 
-    ProcessResult Run(const std::vector<std::string>& arguments) {
-        return RunProcess(program / "kovi-rzk-batch", arguments, environment);
-    }
+    ProcessResult Run(const std::vector<std::string>& arguments) { return batch.run(arguments); }
 
     void Draw(const fs::path& path, int width, int height) {
         fs::create_directories(path.parent_path());
@@ -56,10 +46,10 @@ protected:
                    "[Settings]\n" + lines);
     }
 
-    TempFolder folder;
-    const fs::path program = folder / "program";
+    testing::BatchProgram batch;
+    const TempFolder& folder = batch.home();
+    const fs::path program = batch.executable().parent_path();
     const fs::path album = folder / "album";
-    std::map<std::string, std::string> environment;
 };
 
 TEST_F(BatchCommand, ResizesAndPrintsTheSummary) {
@@ -121,10 +111,6 @@ struct ExitCase {
     int exitCode;
     const char* errorStart;
 };
-
-void PrintTo(const ExitCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ExitStatus : public BatchCommand, public ::testing::WithParamInterface<ExitCase> {};
 
@@ -219,7 +205,7 @@ TEST_F(BatchCommand, CtrlCFinishesTheCurrentFileAndLeavesNoTotalsLine) {
         Draw(path, 2400, 1800);
         originals.push_back(ReadBytes(path));
     }
-    ChildProcess child(program / "kovi-rzk-batch", {album.string(), "640x480"}, environment);
+    ChildProcess child(batch.executable(), {album.string(), "640x480"}, batch.environment());
     // The log appears once the run has begun, after the program is ready for Ctrl+C.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!fs::exists(album / "kovilog.txt") && std::chrono::steady_clock::now() < deadline)

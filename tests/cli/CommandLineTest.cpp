@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "tests/support/CaseName.h"
+
 #include <gtest/gtest.h>
 
 namespace kovi {
@@ -10,10 +12,6 @@ struct ParseCase {
     std::vector<std::string_view> arguments;
     const char* error; // nullptr when the arguments are good
 };
-
-void PrintTo(const ParseCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class CommandLineErrors : public ::testing::TestWithParam<ParseCase> {};
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/ImagingControl.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/CraftedFiles.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -14,6 +15,7 @@ namespace kovi {
 namespace {
 
 using testing::BmpClaiming;
+using testing::CaseName;
 using testing::ColourRamp;
 using testing::GifClaiming;
 using testing::JpegClaiming;
@@ -57,14 +59,7 @@ TEST_P(HugeClaimTest, IsMeasuredButRefusedForDecoding) {
     EXPECT_EQ(testing::ReadBytes(path), bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Headers, HugeClaimTest, ::testing::ValuesIn(kClaimCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Headers, HugeClaimTest, ::testing::ValuesIn(kClaimCases), CaseName{});
 
 TEST(HostileInputTest, ControlsOnSeparateThreadsWorkSideBySide) {
     testing::TempFolder folder;

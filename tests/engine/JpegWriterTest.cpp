@@ -10,12 +10,14 @@
 #include "engine/HeaderPeek.h"
 #include "engine/ImagingControl.h"
 #include "engine/JpegQuality.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
 
 namespace kovi {
 namespace {
 
+using testing::CaseName;
 using testing::ColourRamp;
 using vips::VImage;
 
@@ -125,11 +127,9 @@ const QualityCase kQualityCases[] = {
 
 class JpegQualityTest : public ::testing::TestWithParam<QualityCase> {};
 
-TEST_P(JpegQualityTest, FactorGivesItsQuality) {
-    EXPECT_EQ(JpegQualityOfFactor(GetParam().factor), GetParam().quality);
-}
-
+// The table tells qualities 99 and 100 apart, which the saved file's first value does not.
 TEST_P(JpegQualityTest, SavedLuminanceTableUsesTheFactor) {
+    EXPECT_EQ(JpegQualityOfFactor(GetParam().factor), GetParam().quality);
     testing::TempFolder folder;
     const auto source = folder / "source.jpg";
     ColourRamp(600, 400).jpegsave(source.c_str());
@@ -137,14 +137,7 @@ TEST_P(JpegQualityTest, SavedLuminanceTableUsesTheFactor) {
     EXPECT_EQ(ReadTables(saved).luminance[0], GetParam().firstLuminanceValue);
 }
 
-INSTANTIATE_TEST_SUITE_P(Factors, JpegQualityTest, ::testing::ValuesIn(kQualityCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Factors, JpegQualityTest, ::testing::ValuesIn(kQualityCases), CaseName{});
 
 TEST(JpegWriterTest, EachFactorScalesOnlyItsOwnTable) {
     testing::TempFolder folder;
@@ -195,26 +188,7 @@ TEST_P(JpegSamplingTest, KeepsTheSourceSampling) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sampling, JpegSamplingTest, ::testing::ValuesIn(kSamplingCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
-
-TEST(JpegWriterTest, ProgressiveStaysProgressiveAndBaselineStaysBaseline) {
-    testing::TempFolder folder;
-    const auto progressive = folder / "progressive.jpg";
-    const auto baseline = folder / "baseline.jpg";
-    ColourRamp(600, 400).jpegsave(progressive.c_str(), VImage::option()->set("interlace", true));
-    ColourRamp(600, 400).jpegsave(baseline.c_str());
-
-    HeaderReader progressiveReader(SaveResized(folder, progressive, "p.jpg", 30, 30));
-    HeaderReader baselineReader(SaveResized(folder, baseline, "b.jpg", 30, 30));
-    EXPECT_TRUE(PeekJpeg(progressiveReader)->progressive);
-    EXPECT_FALSE(PeekJpeg(baselineReader)->progressive);
-}
+                         CaseName{});
 
 TEST(JpegWriterTest, CmykKeepsItsInkValues) {
     testing::TempFolder folder;
@@ -247,25 +221,6 @@ TEST(JpegWriterTest, KeepsIptcAndTheCamerasOrientation) {
     EXPECT_EQ(testing::IntField(result, "orientation"), 6);
     EXPECT_TRUE(testing::HasBlob(result, "iptc-data"));
     EXPECT_EQ(testing::ExifNumber(result, "exif-ifd2-PixelXDimension"), 300);
-}
-
-TEST(JpegWriterTest, ATruncatedJpegIsNotRewritten) {
-    testing::TempFolder folder;
-    const auto whole = folder / "whole.jpg";
-    ColourRamp(640, 480).jpegsave(whole.c_str());
-    const std::string bytes = testing::ReadBytes(whole);
-    const auto truncated = folder / "truncated.jpg";
-    testing::WriteBytes(truncated, bytes.substr(0, bytes.size() / 2));
-
-    ImagingControl control;
-    control.SetLoadPath(truncated);
-    ASSERT_EQ(control.ImageWidth(), 640);
-    ASSERT_TRUE(control.ResizeImage(320, 240));
-    control.SetSavePath(truncated);
-    EXPECT_FALSE(control.SaveImage());
-    EXPECT_FALSE(control.LastError().empty());
-    EXPECT_EQ(testing::ReadBytes(truncated), bytes.substr(0, bytes.size() / 2));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);
 }
 
 } // namespace

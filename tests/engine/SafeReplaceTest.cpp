@@ -9,7 +9,10 @@
 
 #include "engine/ImagingControl.h"
 #include "engine/SafeReplace.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/CraftedFiles.h"
+#include "tests/support/DiskSpace.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -17,6 +20,7 @@
 namespace kovi {
 namespace {
 
+using testing::CaseName;
 using testing::ColourRamp;
 using testing::Mount;
 using vips::VImage;
@@ -68,32 +72,18 @@ TEST_P(TemporaryNameTest, RecognisesOnlyThePattern) {
     EXPECT_EQ(IsTemporaryFileName(GetParam().fileName), GetParam().temporary);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, ::testing::ValuesIn(kNameCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Names, TemporaryNameTest, ::testing::ValuesIn(kNameCases), CaseName{});
 
-TEST(SafeReplaceTest, TheTemporaryFileLivesBesideTheTargetUnderThePattern) {
-    testing::TempFolder folder;
-    std::string error;
-    const auto file = ReplacementFile::create(folder / "photo.jpg", error);
-    ASSERT_TRUE(file) << error;
-    EXPECT_EQ(file->temporaryPath().parent_path(), folder.path());
-    EXPECT_TRUE(IsTemporaryFileName(file->temporaryPath().filename().string()));
-    EXPECT_TRUE(std::filesystem::exists(file->temporaryPath()));
-}
-
-TEST(SafeReplaceTest, AnUncommittedFileLeavesNothingBehind) {
+TEST(SafeReplaceTest, TheTemporaryFileLivesBesideTheTargetAndGoesUncommitted) {
     testing::TempFolder folder;
     testing::WriteBytes(folder / "photo.jpg", "original");
     std::string error;
     {
         const auto file = ReplacementFile::create(folder / "photo.jpg", error);
-        ASSERT_TRUE(file);
+        ASSERT_TRUE(file) << error;
+        EXPECT_EQ(file->temporaryPath().parent_path(), folder.path());
+        EXPECT_TRUE(IsTemporaryFileName(file->temporaryPath().filename().string()));
+        EXPECT_TRUE(std::filesystem::exists(file->temporaryPath()));
         ASSERT_TRUE(file->write("new", 3));
     }
     EXPECT_EQ(EntriesIn(folder.path()), 1);
@@ -138,13 +128,11 @@ TEST(SafeReplaceTest, EveryHardLinkSeesTheNewImage) {
     const auto second = folder / "second.png";
     ColourRamp(400, 300).pngsave(first.c_str());
     std::filesystem::create_hard_link(first, second);
-    struct stat before {};
-    ASSERT_EQ(::stat(first.c_str(), &before), 0);
+    const auto before = testing::StatOf(first);
 
     ASSERT_TRUE(ShrinkInPlace(first));
     EXPECT_EQ(testing::Reload(second).header.width(), 200);
-    struct stat after {};
-    ASSERT_EQ(::stat(second.c_str(), &after), 0);
+    const auto after = testing::StatOf(second);
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_nlink, 2u);
     EXPECT_EQ(after.st_size, static_cast<off_t>(std::filesystem::file_size(first)));
@@ -160,9 +148,7 @@ TEST_P(ModeTest, TheNewFileKeepsTheModeBits) {
     ASSERT_EQ(::chmod(path.c_str(), GetParam()), 0);
 
     ASSERT_TRUE(ShrinkInPlace(path));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, GetParam());
+    EXPECT_EQ(testing::StatOf(path).st_mode & 07777, GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, ModeTest, ::testing::Values(0644, 0600, 0640, 0755, 0444, 0604));
@@ -176,8 +162,7 @@ TEST(SafeReplaceTest, TheNewFileKeepsOwnerAndGroupWherePermitted) {
     ASSERT_EQ(::chown(path.c_str(), 1234, 5678), 0);
 
     ASSERT_TRUE(ShrinkInPlace(path));
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    const auto info = testing::StatOf(path);
     EXPECT_EQ(info.st_uid, 1234u);
     EXPECT_EQ(info.st_gid, 5678u);
 }
@@ -194,9 +179,7 @@ TEST(SafeReplaceTest, ANewFileGetsTheModeTheUmaskAllows) {
     const bool written = control.SaveImage();
     ::umask(saved);
     ASSERT_TRUE(written) << control.LastError();
-    struct stat info {};
-    ASSERT_EQ(::stat((folder / "copy.jpg").c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(testing::StatOf(folder / "copy.jpg").st_mode & 07777, 0640u);
 }
 
 TEST(SafeReplaceTest, ANameOfTheLongestLengthStillWorks) {
@@ -230,27 +213,10 @@ TEST(SafeReplaceTest, AReadOnlyFolderLeavesTheOriginalUntouched) {
 struct FullDiskCase {
     const char* name;
     const char* file;
-    std::function<void(const VImage&, const std::filesystem::path&)> save;
 };
 
 const FullDiskCase kFullDiskCases[] = {
-    {"jpeg", "photo.jpg",
-     [](const VImage& i, const std::filesystem::path& p) {
-         i.jpegsave(p.c_str());
-     }},
-    {"png", "picture.png",
-     [](const VImage& i, const std::filesystem::path& p) {
-         i.pngsave(p.c_str());
-     }},
-    {"pgm", "scan.pgm",
-     [](const VImage& i, const std::filesystem::path& p) {
-         i[0].ppmsave(p.c_str());
-     }},
-    {"bmp", "picture.bmp",
-     [](const VImage& i, const std::filesystem::path& p) {
-         i.magicksave(p.c_str(), VImage::option()->set("format", "BMP"));
-     }},
-};
+    {"jpeg", "photo.jpg"}, {"png", "picture.png"}, {"pgm", "scan.pgm"}, {"bmp", "picture.bmp"}};
 
 class FullDiskTest : public ::testing::TestWithParam<FullDiskCase> {};
 
@@ -262,15 +228,10 @@ TEST_P(FullDiskTest, AFullDiskLeavesTheOriginalUntouched) {
     if (!mount.smallTmpfs("1m"))
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount)";
     const auto path = disk / GetParam().file;
-    GetParam().save(ColourRamp(300, 200), path);
+    const VImage image = ColourRamp(300, 200);
+    testing::SaveAs(path.extension() == ".pgm" ? image[0] : image, path);
     const std::string before = testing::ReadBytes(path);
-    {
-        // Fill what is left, so that not one more block can be written.
-        std::ofstream filler(disk / "filler", std::ios::binary);
-        const std::string block(4096, 'x');
-        while (filler.write(block.data(), block.size()))
-            filler.flush();
-    }
+    testing::FillDisk(disk / "filler");
 
     std::string error;
     EXPECT_FALSE(ShrinkInPlace(path, &error));
@@ -279,8 +240,7 @@ TEST_P(FullDiskTest, AFullDiskLeavesTheOriginalUntouched) {
     EXPECT_EQ(EntriesIn(disk), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, FullDiskTest, ::testing::ValuesIn(kFullDiskCases), CaseName{});
 
 using testing::Encoded;
 
@@ -349,14 +309,7 @@ TEST_P(RefusedTest, IsMeasuredButNeverWritten) {
     EXPECT_EQ(EntriesIn(folder.path()), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, RefusedTest, ::testing::ValuesIn(kRefusedCases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, RefusedTest, ::testing::ValuesIn(kRefusedCases), CaseName{});
 
 TEST(SafeReplaceTest, SavingOverAFolderFails) {
     testing::TempFolder folder;

@@ -25,7 +25,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStyle>
@@ -33,6 +32,8 @@
 #include <QTest>
 
 #include <algorithm>
+#include <functional>
+#include <optional>
 
 namespace kovi {
 
@@ -79,24 +80,22 @@ std::string Joined(const Cells& cells) {
 }
 
 // Where the real scan is held for the test to act.
-struct Holds {
-    Gate* beforeCollecting = nullptr; // nothing told yet
-    Gate* firstRowListed = nullptr;   // the first image's row is handed over
+enum class Hold {
+    BeforeCollecting, // nothing told yet
+    FirstRowListed,   // the first image's row is handed over
 };
 
-DetailedListing::Engine HeldScan(Holds holds) {
-    return [holds](const fs::path& folder, const std::string& target, bool subFolders,
-                   std::atomic<bool>& abortRequested, const ListingCallbacks& callbacks) {
+DetailedListing::Engine HeldScan(Hold hold, Gate* gate) {
+    return [hold, gate](const fs::path& folder, const std::string& target, bool subFolders,
+                        std::atomic<bool>& abortRequested, const ListingCallbacks& callbacks) {
         ListingCallbacks held = callbacks;
-        if (holds.beforeCollecting) {
-            held.collecting = [&callbacks, gate = holds.beforeCollecting] {
+        if (hold == Hold::BeforeCollecting) {
+            held.collecting = [&callbacks, gate] {
                 gate->pass();
                 callbacks.collecting();
             };
-        }
-        if (holds.firstRowListed) {
-            held.row = [&callbacks, gate = holds.firstRowListed,
-                        first = true](const ListingRow& row) mutable {
+        } else {
+            held.row = [&callbacks, gate, first = true](const ListingRow& row) mutable {
                 callbacks.row(row);
                 if (std::exchange(first, false))
                     gate->pass();
@@ -134,12 +133,30 @@ private slots:
     void exportToAFolderThatCannotBeWrittenSaysSo();
 
 private:
-    std::unique_ptr<MainWindow> start(const fs::path& folder);
-    // Chooses File > Generate Detailed List and waits for the scan to end.
-    static bool generate(MainWindow& window);
-    static bool waitForScanEnd(MainWindow& window);
-    static frmDetail& detail(MainWindow& window);
-    static std::vector<Cells> gridRows(MainWindow& window);
+    // The main window on `folder`, its scan held at `hold` when one is given.
+    MainWindow& start(const fs::path& folder, std::optional<Hold> hold = std::nullopt);
+    // Chooses File > Generate Detailed List and waits for the scan to end, or to be held.
+    bool generate() {
+        return generateUntil([this] { return !scanRunning(); });
+    }
+    bool generateUntilHeld() {
+        return generateUntil([this] { return gate_->reached(); });
+    }
+    bool generateUntil(const std::function<bool()>& done) {
+        action("mnuDetailedList")->trigger();
+        return QTest::qWaitFor(done, ScanTimeout);
+    }
+    bool waitForScanEnd() {
+        return QTest::qWaitFor([this] { return !scanRunning(); }, ScanTimeout);
+    }
+    bool scanRunning() const { return window_->detailedListing().isRunning(); }
+    QAction* action(const char* name) const {
+        return window_->findChild<QAction*>(QString::fromLatin1(name));
+    }
+    frmDetail& detail() const;
+    std::vector<Cells> gridRows() const { return detail().cells(); }
+    // The one box shown, a summary of `rows` rows of `bytes` bytes in all.
+    void checkSummary(std::int64_t bytes, int rows);
 
     std::unique_ptr<SettingsSandbox> sandbox_;
     std::unique_ptr<TempFolder> folder_;
@@ -147,6 +164,8 @@ private:
     std::unique_ptr<ScriptedFileDialogs> dialogs_;
     fs::path album_;
     ProgramSettings settings_;
+    std::unique_ptr<Gate> gate_;
+    std::unique_ptr<MainWindow> window_;
 };
 
 void DetailWindowTest::initTestCase() {
@@ -167,6 +186,10 @@ void DetailWindowTest::init() {
 }
 
 void DetailWindowTest::cleanup() {
+    if (gate_)
+        gate_->open(); // a failed test must not leave the scan waiting for ever
+    window_.reset();
+    gate_.reset();
     SetProgramFolder({});
     dialogs_.reset();
     messages_.reset();
@@ -175,38 +198,38 @@ void DetailWindowTest::cleanup() {
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
 }
 
-std::unique_ptr<MainWindow> DetailWindowTest::start(const fs::path& folder) {
-    auto window = std::make_unique<MainWindow>(settings_);
-    window->SetSelectedFolder(Text(folder));
-    window->chooseResolution(3); // 640x480
-    return window;
+MainWindow& DetailWindowTest::start(const fs::path& folder, std::optional<Hold> hold) {
+    window_ = std::make_unique<MainWindow>(settings_);
+    window_->SetSelectedFolder(Text(folder));
+    window_->chooseResolution(3); // 640x480
+    if (hold) {
+        gate_ = std::make_unique<Gate>();
+        window_->detailedListing().setEngine(HeldScan(*hold, gate_.get()));
+    }
+    return *window_;
 }
 
-bool DetailWindowTest::generate(MainWindow& window) {
-    window.findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    return waitForScanEnd(window);
-}
-
-bool DetailWindowTest::waitForScanEnd(MainWindow& window) {
-    return QTest::qWaitFor([&window] { return !window.detailedListing().isRunning(); },
-                           ScanTimeout);
-}
-
-frmDetail& DetailWindowTest::detail(MainWindow& window) {
-    frmDetail* shown = window.detailedListing().window();
+frmDetail& DetailWindowTest::detail() const {
+    frmDetail* shown = window_->detailedListing().window();
     if (shown == nullptr)
         qFatal("no detail window");
     return *shown;
 }
 
-std::vector<Cells> DetailWindowTest::gridRows(MainWindow& window) {
-    return detail(window).cells();
+void DetailWindowTest::checkSummary(std::int64_t bytes, int rows) {
+    QCOMPARE(messages_->boxes.size(), std::size_t(1));
+    QCOMPARE(messages_->boxes[0].icon, MessageIcon::Information);
+    QCOMPARE(messages_->boxes[0].title, QStringLiteral("Summary"));
+    QCOMPARE(messages_->boxes[0].text,
+             QStringLiteral("Total image bytes: %1\r\nWould be processed by current resolution: %2")
+                 .arg(QString::fromStdString(FormatGrouped(bytes, ",")))
+                 .arg(rows));
 }
 
 void DetailWindowTest::gridHasBoldHeadersAndTheColumnWidths() {
-    auto window = start(album_);
-    QVERIFY(generate(*window)); // nothing to list: the grid as it opens
-    frmDetail& shown = detail(*window);
+    start(album_);
+    QVERIFY(generate()); // nothing to list: the grid as it opens
+    frmDetail& shown = detail();
     QVERIFY(QTest::qWaitForWindowExposed(&shown));
     QTableWidget& grid = shown.grid();
 
@@ -234,9 +257,9 @@ void DetailWindowTest::scanListsEveryReadableImageAndCountsTheLargerOnes() {
     DrawImage(album_ / "e-100x2000.tif", 100, 2000);
     testing::WriteBytes(album_ / "f-readme.txt", "nor this");
     DrawImage(album_ / "g-320x240.png", 320, 240);
-    auto window = start(album_);
+    start(album_);
 
-    QVERIFY(generate(*window));
+    QVERIFY(generate());
 
     std::vector<Cells> expected;
     std::int64_t bytes = 0;
@@ -246,10 +269,10 @@ void DetailWindowTest::scanListsEveryReadableImageAndCountsTheLargerOnes() {
         bytes += std::stoll(expected.back()[1]);
     }
     expected.push_back(Cells(7)); // the empty last row
-    QCOMPARE(gridRows(*window), expected);
+    QCOMPARE(gridRows(), expected);
     QCOMPARE(expected[1][4], std::string("JPG"));
     // No number is cut short: "16777216" colours do not fit 1000 twips.
-    const QTableWidget& grid = detail(*window).grid();
+    const QTableWidget& grid = detail().grid();
     const int margins = 2 * (grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
     for (int row = 0; row + 1 < grid.rowCount(); ++row) {
         for (int column = 1; column < grid.columnCount(); ++column) {
@@ -258,31 +281,21 @@ void DetailWindowTest::scanListsEveryReadableImageAndCountsTheLargerOnes() {
             QVERIFY2(width < grid.columnWidth(column), qPrintable(text));
         }
     }
-
-    QCOMPARE(messages_->boxes.size(), std::size_t(1));
-    QCOMPARE(messages_->boxes[0].icon, MessageIcon::Information);
-    QCOMPARE(messages_->boxes[0].title, QStringLiteral("Summary"));
-    QCOMPARE(messages_->boxes[0].text,
-             QStringLiteral("Total image bytes: %1\r\nWould be processed by current resolution: 3")
-                 .arg(QString::fromStdString(FormatGrouped(bytes, ","))));
-    QCOMPARE(detail(*window).windowTitle(), QString::fromLatin1(DetailCaption));
+    checkSummary(bytes, 3);
+    QCOMPARE(detail().windowTitle(), QString::fromLatin1(DetailCaption));
 }
 
 void DetailWindowTest::captionsFollowTheScan() {
     DrawImage(album_ / "a.png", 10, 10);
     testing::WriteBytes(album_ / "b.txt", "text");
     DrawImage(album_ / "c.png", 10, 10);
-    Gate beforeCollecting;
-    auto window = start(album_);
-    auto release = qScopeGuard([&beforeCollecting] { beforeCollecting.open(); });
-    window->detailedListing().setEngine(HeldScan({.beforeCollecting = &beforeCollecting}));
+    start(album_, Hold::BeforeCollecting);
 
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    QTRY_VERIFY(beforeCollecting.reached());
-    QCOMPARE(detail(*window).windowTitle(), QString::fromLatin1(DetailCaption));
-    QSignalSpy captions(&detail(*window), &QWidget::windowTitleChanged);
-    beforeCollecting.open();
-    QVERIFY(waitForScanEnd(*window));
+    QVERIFY(generateUntilHeld());
+    QCOMPARE(detail().windowTitle(), QString::fromLatin1(DetailCaption));
+    QSignalSpy captions(&detail(), &QWidget::windowTitleChanged);
+    gate_->open();
+    QVERIFY(waitForScanEnd());
 
     QStringList shown;
     for (const QList<QVariant>& arguments : captions)
@@ -294,55 +307,45 @@ void DetailWindowTest::captionsFollowTheScan() {
 }
 
 void DetailWindowTest::emptyFolderSaysNoFilesAndKeepsTheAcquiringCaption() {
-    auto window = start(album_);
-    QVERIFY(generate(*window));
-    QCOMPARE(detail(*window).windowTitle(),
-             QStringLiteral("Kovi rZk Lite - Acquiring target files..."));
+    start(album_);
+    QVERIFY(generate());
+    QCOMPARE(detail().windowTitle(), QStringLiteral("Kovi rZk Lite - Acquiring target files..."));
     QCOMPARE(messages_->boxes.size(), std::size_t(1));
     QCOMPARE(messages_->boxes[0].icon, MessageIcon::Critical);
     QCOMPARE(messages_->boxes[0].title, QStringLiteral("Error"));
     QCOMPARE(messages_->boxes[0].text, QStringLiteral("No files to process"));
-    QCOMPARE(gridRows(*window), std::vector<Cells>{Cells(7)});
+    QCOMPARE(gridRows(), std::vector<Cells>{Cells(7)});
 }
 
 void DetailWindowTest::invalidTargetIsRefused() {
     testing::WriteBytes(CustomResolutionsFile(), "640x0\r\n");
     DrawImage(album_ / "a.png", 10, 10);
-    auto window = start(album_);
-    window->chooseResolution(9);
-    QSignalSpy running(&window->detailedListing(), &DetailedListing::runningChanged);
-    QVERIFY(generate(*window));
+    MainWindow& window = start(album_);
+    window.chooseResolution(9);
+    QSignalSpy running(&window.detailedListing(), &DetailedListing::runningChanged);
+    QVERIFY(generate());
     QVERIFY(running.isEmpty());
     QCOMPARE(messages_->boxes.size(), std::size_t(1));
     QCOMPARE(messages_->boxes[0].text, QStringLiteral("Invalid target resolution"));
-    QCOMPARE(gridRows(*window), std::vector<Cells>{Cells(7)});
+    QCOMPARE(gridRows(), std::vector<Cells>{Cells(7)});
 }
 
 void DetailWindowTest::escapeReleasedInTheGridStopsTheScan() {
-    DrawImage(album_ / "a.png", 800, 600);
-    DrawImage(album_ / "b.png", 800, 600);
-    DrawImage(album_ / "c.png", 800, 600);
-    Gate firstRow;
-    auto window = start(album_);
-    auto release = qScopeGuard([&firstRow] { firstRow.open(); });
-    window->detailedListing().setEngine(HeldScan({.firstRowListed = &firstRow}));
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        DrawImage(album_ / name, 800, 600);
+    start(album_, Hold::FirstRowListed);
 
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    QTRY_VERIFY(firstRow.reached());
-    QTableWidget& grid = detail(*window).grid();
+    QVERIFY(generateUntilHeld());
+    QTableWidget& grid = detail().grid();
     QTRY_COMPARE(grid.rowCount(), 2);
     QTest::keyClick(&grid, Qt::Key_Escape);
-    firstRow.open();
-    QVERIFY(waitForScanEnd(*window));
+    gate_->open();
+    QVERIFY(waitForScanEnd());
 
     const Cells first = ExpectedRow(album_ / "a.png");
-    QCOMPARE(gridRows(*window), (std::vector<Cells>{first, Cells(7)}));
-    QCOMPARE(messages_->boxes.size(), std::size_t(1));
-    QCOMPARE(messages_->boxes[0].title, QStringLiteral("Summary"));
-    QCOMPARE(messages_->boxes[0].text,
-             QStringLiteral("Total image bytes: %1\r\nWould be processed by current resolution: 1")
-                 .arg(QString::fromStdString(FormatGrouped(std::stoll(first[1]), ","))));
-    QCOMPARE(detail(*window).windowTitle(), QString::fromLatin1(DetailCaption));
+    QCOMPARE(gridRows(), (std::vector<Cells>{first, Cells(7)}));
+    checkSummary(std::stoll(first[1]), 1);
+    QCOMPARE(detail().windowTitle(), QString::fromLatin1(DetailCaption));
 }
 
 void DetailWindowTest::closingTheWindowStopsTheScanAndStillSummarises_data() {
@@ -355,109 +358,91 @@ void DetailWindowTest::closingTheWindowStopsTheScanAndStillSummarises() {
     QFETCH(bool, byMenu);
     DrawImage(album_ / "a.png", 800, 600);
     DrawImage(album_ / "b.png", 800, 600);
-    Gate firstRow;
-    auto window = start(album_);
-    auto release = qScopeGuard([&firstRow] { firstRow.open(); });
-    window->detailedListing().setEngine(HeldScan({.firstRowListed = &firstRow}));
+    MainWindow& window = start(album_, Hold::FirstRowListed);
 
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    QTRY_VERIFY(firstRow.reached());
+    QVERIFY(generateUntilHeld());
     if (byMenu)
-        detail(*window).findChild<QAction*>(QStringLiteral("mnuClose"))->trigger();
+        detail().findChild<QAction*>(QStringLiteral("mnuClose"))->trigger();
     else
-        QVERIFY(detail(*window).close());
-    QTRY_VERIFY(window->detailedListing().window() == nullptr);
-    firstRow.open();
-    QVERIFY(waitForScanEnd(*window));
+        QVERIFY(detail().close());
+    QTRY_VERIFY(window.detailedListing().window() == nullptr);
+    gate_->open();
+    QVERIFY(waitForScanEnd());
 
-    const Cells first = ExpectedRow(album_ / "a.png");
-    QCOMPARE(messages_->boxes.size(), std::size_t(1));
-    QCOMPARE(messages_->boxes[0].title, QStringLiteral("Summary"));
-    QCOMPARE(messages_->boxes[0].text,
-             QStringLiteral("Total image bytes: %1\r\nWould be processed by current resolution: 1")
-                 .arg(QString::fromStdString(FormatGrouped(std::stoll(first[1]), ","))));
+    checkSummary(std::stoll(ExpectedRow(album_ / "a.png")[1]), 1);
 }
 
 void DetailWindowTest::secondScanReplacesTheRowsOfTheFirst() {
-    DrawImage(album_ / "a.png", 10, 10);
-    DrawImage(album_ / "b.png", 10, 10);
-    DrawImage(album_ / "c.png", 10, 10);
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        DrawImage(album_ / name, 10, 10);
     const fs::path other = *folder_ / "other";
     fs::create_directories(other);
     DrawImage(other / "z.png", 20, 20);
-    auto window = start(album_);
-    QVERIFY(generate(*window));
-    QCOMPARE(gridRows(*window).size(), std::size_t(4));
-    frmDetail* first = window->detailedListing().window();
+    MainWindow& window = start(album_);
+    QVERIFY(generate());
+    QCOMPARE(gridRows().size(), std::size_t(4));
+    frmDetail* first = window.detailedListing().window();
 
-    window->SetSelectedFolder(Text(other));
-    QVERIFY(generate(*window));
-    QCOMPARE(window->detailedListing().window(), first);
-    QCOMPARE(gridRows(*window), (std::vector<Cells>{ExpectedRow(other / "z.png"), Cells(7)}));
+    window.SetSelectedFolder(Text(other));
+    QVERIFY(generate());
+    QCOMPARE(window.detailedListing().window(), first);
+    QCOMPARE(gridRows(), (std::vector<Cells>{ExpectedRow(other / "z.png"), Cells(7)}));
 }
 
 void DetailWindowTest::windowIsOneAndComesBackAfterClosing() {
     DrawImage(album_ / "a.png", 10, 10);
-    auto window = start(album_);
-    QVERIFY(generate(*window));
-    QPointer<frmDetail> first = window->detailedListing().window();
+    MainWindow& window = start(album_);
+    QVERIFY(generate());
+    QPointer<frmDetail> first = window.detailedListing().window();
     QVERIFY(first->isVisible());
     QVERIFY(first->testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(first->close());
     QTRY_VERIFY(first.isNull());
-    QVERIFY(generate(*window));
-    QVERIFY(window->detailedListing().window() != nullptr);
-    QCOMPARE(window->findChildren<frmDetail*>().size(), 1);
+    QVERIFY(generate());
+    QVERIFY(window.detailedListing().window() != nullptr);
+    QCOMPARE(window.findChildren<frmDetail*>().size(), 1);
 }
 
 void DetailWindowTest::commandsAreLockedWhileAScanRuns() {
     DrawImage(album_ / "a.png", 10, 10);
     DrawImage(album_ / "b.png", 10, 10);
-    Gate firstRow;
-    auto window = start(album_);
-    auto release = qScopeGuard([&firstRow] { firstRow.open(); });
-    window->detailedListing().setEngine(HeldScan({.firstRowListed = &firstRow}));
-    QSignalSpy running(&window->detailedListing(), &DetailedListing::runningChanged);
+    MainWindow& window = start(album_, Hold::FirstRowListed);
+    QSignalSpy running(&window.detailedListing(), &DetailedListing::runningChanged);
 
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    QTRY_VERIFY(firstRow.reached());
-    QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->isEnabled());
-    QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuProcess"))->isEnabled());
-    QVERIFY(!window->findChild<QPushButton*>(QStringLiteral("cmdProcess"))->isEnabled());
+    QVERIFY(generateUntilHeld());
+    QVERIFY(!action("mnuDetailedList")->isEnabled());
+    QVERIFY(!action("mnuProcess")->isEnabled());
+    QVERIFY(!window.findChild<QPushButton*>(QStringLiteral("cmdProcess"))->isEnabled());
     QTRY_VERIFY(QGuiApplication::overrideCursor() != nullptr);
     QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    window->findChild<QAction*>(QStringLiteral("mnuProcess"))->trigger();
-    QVERIFY(!window->batchRunner().isRunning());
-    firstRow.open();
-    QVERIFY(waitForScanEnd(*window));
+    action("mnuDetailedList")->trigger();
+    action("mnuProcess")->trigger();
+    QVERIFY(!window.batchRunner().isRunning());
+    gate_->open();
+    QVERIFY(waitForScanEnd());
 
     QCOMPARE(running.size(), 2);
-    QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->isEnabled());
-    QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuProcess"))->isEnabled());
-    QVERIFY(window->findChild<QPushButton*>(QStringLiteral("cmdProcess"))->isEnabled());
-    QCOMPARE(gridRows(*window).size(), std::size_t(3));
+    QVERIFY(action("mnuDetailedList")->isEnabled());
+    QVERIFY(action("mnuProcess")->isEnabled());
+    QVERIFY(window.findChild<QPushButton*>(QStringLiteral("cmdProcess"))->isEnabled());
+    QCOMPARE(gridRows().size(), std::size_t(3));
 }
 
 void DetailWindowTest::quittingDuringAScanWaitsForItsEnd() {
     DrawImage(album_ / "a.png", 10, 10);
     DrawImage(album_ / "b.png", 10, 10);
-    Gate firstRow;
-    auto window = start(album_);
-    auto release = qScopeGuard([&firstRow] { firstRow.open(); });
-    window->detailedListing().setEngine(HeldScan({.firstRowListed = &firstRow}));
-    QSignalSpy quits(window.get(), &MainWindow::quitRequested);
+    MainWindow& window = start(album_, Hold::FirstRowListed);
+    QSignalSpy quits(&window, &MainWindow::quitRequested);
 
-    window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
-    QTRY_VERIFY(firstRow.reached());
-    window->findChild<QAction*>(QStringLiteral("mnuQuit"))->trigger();
+    QVERIFY(generateUntilHeld());
+    action("mnuQuit")->trigger();
     QCoreApplication::processEvents();
     QVERIFY(quits.isEmpty());
     QVERIFY(SettingsSandbox::storedKeys().isEmpty());
-    firstRow.open();
+    gate_->open();
 
     QTRY_COMPARE_WITH_TIMEOUT(quits.size(), 1, ScanTimeout);
-    QVERIFY(!window->detailedListing().isRunning());
+    QVERIFY(!scanRunning());
     QVERIFY(messages_->boxes.empty());
     QCOMPARE(SettingsSandbox::storedKeys().size(), 4);
 }
@@ -465,13 +450,13 @@ void DetailWindowTest::quittingDuringAScanWaitsForItsEnd() {
 void DetailWindowTest::exportWritesTheGridByteForByte() {
     DrawImage(album_ / "a.png", 800, 600);
     DrawImage(album_ / "x,y.png", 320, 240);
-    auto window = start(album_);
-    QVERIFY(generate(*window));
+    start(album_);
+    QVERIFY(generate());
     const fs::path target = *folder_ / "listing.csv";
     testing::WriteBytes(target, "an earlier export\r\n");
     dialogs_->answer = Text(target);
 
-    detail(*window).findChild<QAction*>(QStringLiteral("mnuExport"))->trigger();
+    detail().findChild<QAction*>(QStringLiteral("mnuExport"))->trigger();
 
     QCOMPARE(dialogs_->asked.size(), std::size_t(1));
     QCOMPARE(dialogs_->asked[0].title, QStringLiteral("Export Detailed Listing"));
@@ -490,14 +475,14 @@ void DetailWindowTest::exportWritesTheGridByteForByte() {
 
 void DetailWindowTest::cancelledExportWritesAndShowsNothing() {
     DrawImage(album_ / "a.png", 10, 10);
-    auto window = start(album_);
-    QVERIFY(generate(*window));
+    start(album_);
+    QVERIFY(generate());
     const fs::path earlier = *folder_ / "listing.csv";
     testing::WriteBytes(earlier, "an earlier export\r\n");
     const std::size_t boxes = messages_->boxes.size();
     dialogs_->answer.clear();
 
-    detail(*window).exportListing();
+    detail().exportListing();
 
     QCOMPARE(dialogs_->asked.size(), std::size_t(1));
     QCOMPARE(messages_->boxes.size(), boxes);
@@ -528,19 +513,19 @@ void DetailWindowTest::exportToAFolderThatCannotBeWrittenSaysSo() {
             QSKIP("a read-only bind mount needs root and mount");
         target = exports / "listing.csv";
     }
-    auto window = start(album_);
-    QVERIFY(generate(*window));
-    const std::vector<Cells> rows = gridRows(*window);
+    start(album_);
+    QVERIFY(generate());
+    const std::vector<Cells> rows = gridRows();
     dialogs_->answer = Text(target);
 
-    detail(*window).exportListing();
+    detail().exportListing();
 
     QCOMPARE(messages_->boxes.size(), std::size_t(2));
     QCOMPARE(messages_->boxes[1].icon, MessageIcon::Critical);
     QCOMPARE(messages_->boxes[1].title, QStringLiteral("Error"));
     const QString expected = QStringLiteral("Cannot export to ") + Text(target) + ": ";
     QVERIFY2(messages_->boxes[1].text.startsWith(expected), qPrintable(messages_->boxes[1].text));
-    QCOMPARE(gridRows(*window), rows);
+    QCOMPARE(gridRows(), rows);
     if (readOnly)
         QCOMPARE(testing::ReadBytes(target), std::string("an earlier export\r\n"));
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);

@@ -1,6 +1,7 @@
 #include "listing/ListingExport.h"
 #include "listing/FormatNames.h"
 
+#include "tests/support/CaseName.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,10 +19,6 @@ struct LineCase {
     Cells cells;
     const char* line;
 };
-
-void PrintTo(const LineCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 class ExportLines : public ::testing::TestWithParam<LineCase> {};
 

@@ -1,6 +1,8 @@
 #include "lists/ListFile.h"
 #include "lists/FileRoutines.h"
 
+#include "tests/support/CaseName.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 
@@ -21,10 +23,6 @@ struct SplitCase {
     std::string text;
     Entries entries;
 };
-
-void PrintTo(const SplitCase& splitCase, std::ostream* out) {
-    *out << splitCase.name;
-}
 
 class SplitListText : public ::testing::TestWithParam<SplitCase> {};
 
@@ -128,9 +126,7 @@ TEST(FileRoutines, ResetFileAttributesOnlyAddsOwnerWrite) {
     WriteBytes(file, "x");
     ASSERT_EQ(chmod(file.c_str(), 0544), 0);
     ResetFileAttributes(file);
-    struct stat info {};
-    ASSERT_EQ(stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0744u);
+    EXPECT_EQ(testing::StatOf(file).st_mode & 07777, 0744u);
     ResetFileAttributes(folder / "missing.jpg"); // no error, nothing created
     EXPECT_FALSE(std::filesystem::exists(folder / "missing.jpg"));
 }

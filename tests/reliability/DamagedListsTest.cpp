@@ -2,6 +2,7 @@
 // line end, a line of megabytes. The run reads them by the same rules as ever and finishes.
 #include "engine/BatchRun.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
 
@@ -27,10 +28,6 @@ struct ListCase {
     std::function<std::string(const fs::path&)> folders;
     std::vector<std::string> resized; // of a.jpg, b.png, c.gif, sub/d.jpg
 };
-
-void PrintTo(const ListCase& c, std::ostream* out) {
-    *out << c.name;
-}
 
 const std::vector<std::string> AllFiles{"a.jpg", "b.png", "c.gif", "sub/d.jpg"};
 

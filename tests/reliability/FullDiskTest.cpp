@@ -3,8 +3,8 @@
 // holds only whole lines that are true.
 #include "engine/BatchRun.h"
 #include "engine/ProcessingLog.h"
-#include "tests/reliability/DiskSpace.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/DiskSpace.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -38,12 +38,19 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-TEST(FullDisk, ARunThatFillsTheDiskPartWayLosesNothingAndSaysWhatWasNotSaved) {
+// A small disk of its own in a temporary folder, taken down when the test ends.
+class FullDisk : public ::testing::Test {
+protected:
+    FullDisk() { fs::create_directories(disk); }
+    bool Mounted(const char* size) { return mount.smallTmpfs(size); }
+
     TempFolder folder;
     const fs::path disk = folder / "disk";
-    fs::create_directories(disk);
-    Mount mount(disk);
-    if (!mount.smallTmpfs("6m"))
+    Mount mount{disk};
+};
+
+TEST_F(FullDisk, ARunThatFillsTheDiskPartWayLosesNothingAndSaysWhatWasNotSaved) {
+    if (!Mounted("6m"))
         GTEST_SKIP() << SkipMessage;
     const fs::path album = disk / "album";
     const fs::path filler = disk / "filler";
@@ -124,12 +131,8 @@ fs::path LongName(int i) {
     return "/album/" + std::string(300, 'n') + std::to_string(i) + ".jpg";
 }
 
-TEST(FullDisk, ALogLineThatDoesNotFitIsTakenBackAndTheLogStopsThere) {
-    TempFolder folder;
-    const fs::path disk = folder / "disk";
-    fs::create_directories(disk);
-    Mount mount(disk);
-    if (!mount.smallTmpfs("256k"))
+TEST_F(FullDisk, ALogLineThatDoesNotFitIsTakenBackAndTheLogStopsThere) {
+    if (!Mounted("256k"))
         GTEST_SKIP() << SkipMessage;
 
     ProcessingLog log;
@@ -156,12 +159,8 @@ TEST(FullDisk, ALogLineThatDoesNotFitIsTakenBackAndTheLogStopsThere) {
     EXPECT_EQ(Lines(ReadBytes(disk / ProcessingLog::FileName)), expected);
 }
 
-TEST(FullDisk, ALogThatCannotBeginLeavesEveryPictureAlone) {
-    TempFolder folder;
-    const fs::path disk = folder / "disk";
-    fs::create_directories(disk);
-    Mount mount(disk);
-    if (!mount.smallTmpfs("1m"))
+TEST_F(FullDisk, ALogThatCannotBeginLeavesEveryPictureAlone) {
+    if (!Mounted("1m"))
         GTEST_SKIP() << SkipMessage;
     const fs::path path = disk / "photo.jpg";
     testing::ColourRamp(800, 600).jpegsave(path.c_str());

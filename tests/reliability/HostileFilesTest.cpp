@@ -1,8 +1,8 @@
 // Files that are damaged, lie about themselves or are built to exhaust a decoder, all in the
 // folder of one kovi-rzk-batch run: the run neither crashes nor hangs nor takes all memory,
 // goes on to the next file, and leaves each file untouched unless it resized it correctly.
-#include "tests/reliability/BatchProgram.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/BatchProgram.h"
 #include "tests/support/CraftedFiles.h"
 #include "tests/support/TestImages.h"
 
@@ -35,10 +35,6 @@ constexpr long OneGibibyteInKilobytes = 1024L * 1024L;
 // result, a made-up part would not.
 constexpr double SameResult = 1.0;
 
-std::string Magick(const VImage& image, const char* format) {
-    return Encoded(image, ".bmp", VImage::option()->set("format", format));
-}
-
 VImage Frames(int count, int width, int height) {
     std::vector<VImage> frames;
     for (int i = 0; i < count; ++i)
@@ -46,133 +42,64 @@ VImage Frames(int count, int width, int height) {
     return testing::Animation(frames, 40);
 }
 
+using Encoder = std::function<std::string(const std::string& suffix)>;
+
+// By libvips, with its save options after the suffix: "[interlace]".
+Encoder Vips(const VImage& image, const std::string& options = "") {
+    return [=](const std::string& suffix) {
+        return Encoded(image, (suffix + options).c_str());
+    };
+}
+Encoder Magick(const VImage& image, const char* format) {
+    return [=](const std::string&) {
+        return Encoded(image, ".bmp", VImage::option()->set("format", format));
+    };
+}
+
 struct Format {
     const char* name;
-    const char* suffix;
-    std::function<std::string()> bytes;
+    std::string suffix;
+    Encoder bytes;
 };
 
 // Every format the program reads that libvips or ImageMagick can write here, in the ways that
 // change how it is decoded.
 std::vector<Format> ReadableFormats() {
     const VImage ramp = ColourRamp(240, 180);
-    const auto with = [](auto... settings) {
-        auto* options = VImage::option();
-        (options->set(settings.first, settings.second), ...);
-        return options;
-    };
+    const VImage floats = ramp.cast(VIPS_FORMAT_FLOAT) / 255;
+    const std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" "
+                            "height=\"180\"><rect width=\"240\" height=\"180\" "
+                            "fill=\"red\"/><circle cx=\"50\" cy=\"50\" r=\"40\"/></svg>\n";
     return {
-        {"jpeg", ".jpg",
-         [=] {
-             return Encoded(ramp, ".jpg");
-         }},
-        {"progressive-jpeg", ".jpg",
-         [=] {
-             return Encoded(ramp, ".jpg", with(std::pair("interlace", true)));
-         }},
-        {"png", ".png",
-         [=] {
-             return Encoded(ramp, ".png");
-         }},
-        {"interlaced-png", ".png",
-         [=] {
-             return Encoded(ramp, ".png", with(std::pair("interlace", true)));
-         }},
-        {"palette-png", ".png",
-         [=] {
-             return Encoded(ramp, ".png", with(std::pair("palette", true)));
-         }},
-        {"gif", ".gif",
-         [=] {
-             return Encoded(ramp, ".gif");
-         }},
-        {"animated-gif", ".gif",
-         [] {
-             return Encoded(Frames(6, 120, 90), ".gif");
-         }},
-        {"lzw-tiff", ".tif",
-         [=] {
-             return Encoded(ramp, ".tif",
-                            with(std::pair("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)));
-         }},
-        {"jpeg-tiff", ".tif",
-         [=] {
-             return Encoded(ramp, ".tif",
-                            with(std::pair("compression", VIPS_FOREIGN_TIFF_COMPRESSION_JPEG)));
-         }},
-        {"multi-page-tiff", ".tif",
-         [] {
-             return Encoded(Frames(4, 120, 90), ".tif");
-         }},
-        {"webp", ".webp",
-         [=] {
-             return Encoded(ramp, ".webp");
-         }},
-        {"lossless-webp", ".webp",
-         [=] {
-             return Encoded(ramp, ".webp", with(std::pair("lossless", true)));
-         }},
-        {"animated-webp", ".webp",
-         [] {
-             return Encoded(Frames(6, 120, 90), ".webp");
-         }},
-        {"heif", ".heic",
-         [=] {
-             return Encoded(ramp, ".heic");
-         }},
-        {"avif", ".avif",
-         [=] {
-             return Encoded(ramp, ".avif");
-         }},
-        {"jpeg-2000", ".jp2",
-         [=] {
-             return Encoded(ramp, ".jp2");
-         }},
-        {"jpeg-xl", ".jxl",
-         [=] {
-             return Encoded(ramp, ".jxl");
-         }},
-        {"ppm", ".ppm",
-         [=] {
-             return Encoded(ramp, ".ppm");
-         }},
-        {"pgm", ".pgm",
-         [=] {
-             return Encoded(ramp[1], ".pgm");
-         }},
-        {"pbm", ".pbm",
-         [=] {
-             return Encoded(ramp[0] > 128, ".pbm");
-         }},
-        {"pfm", ".pfm",
-         [=] {
-             return Encoded(ramp.cast(VIPS_FORMAT_FLOAT) / 255, ".pfm");
-         }},
-        {"radiance", ".hdr",
-         [=] {
-             return Encoded(ramp.cast(VIPS_FORMAT_FLOAT) / 255, ".hdr");
-         }},
-        {"bmp", ".bmp",
-         [=] {
-             return Magick(ramp, "BMP");
-         }},
-        {"tga", ".tga",
-         [=] {
-             return Magick(ramp, "TGA");
-         }},
-        {"pcx", ".pcx",
-         [=] {
-             return Magick(ramp, "PCX");
-         }},
-        {"ico", ".ico",
-         [] {
-             return Magick(ColourRamp(48, 48, 4), "ICO");
-         }},
+        {"jpeg", ".jpg", Vips(ramp)},
+        {"progressive-jpeg", ".jpg", Vips(ramp, "[interlace]")},
+        {"png", ".png", Vips(ramp)},
+        {"interlaced-png", ".png", Vips(ramp, "[interlace]")},
+        {"palette-png", ".png", Vips(ramp, "[palette]")},
+        {"gif", ".gif", Vips(ramp)},
+        {"animated-gif", ".gif", Vips(Frames(6, 120, 90))},
+        {"lzw-tiff", ".tif", Vips(ramp, "[compression=lzw]")},
+        {"jpeg-tiff", ".tif", Vips(ramp, "[compression=jpeg]")},
+        {"multi-page-tiff", ".tif", Vips(Frames(4, 120, 90))},
+        {"webp", ".webp", Vips(ramp)},
+        {"lossless-webp", ".webp", Vips(ramp, "[lossless]")},
+        {"animated-webp", ".webp", Vips(Frames(6, 120, 90))},
+        {"heif", ".heic", Vips(ramp)},
+        {"avif", ".avif", Vips(ramp)},
+        {"jpeg-2000", ".jp2", Vips(ramp)},
+        {"jpeg-xl", ".jxl", Vips(ramp)},
+        {"ppm", ".ppm", Vips(ramp)},
+        {"pgm", ".pgm", Vips(ramp[1])},
+        {"pbm", ".pbm", Vips(ramp[0] > 128)},
+        {"pfm", ".pfm", Vips(floats)},
+        {"radiance", ".hdr", Vips(floats)},
+        {"bmp", ".bmp", Magick(ramp, "BMP")},
+        {"tga", ".tga", Magick(ramp, "TGA")},
+        {"pcx", ".pcx", Magick(ramp, "PCX")},
+        {"ico", ".ico", Magick(ColourRamp(48, 48, 4), "ICO")},
         {"svg", ".svg",
-         [] {
-             return std::string("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"240\" "
-                                "height=\"180\"><rect width=\"240\" height=\"180\" "
-                                "fill=\"red\"/><circle cx=\"50\" cy=\"50\" r=\"40\"/></svg>\n");
+         [svg](const std::string&) {
+             return svg;
          }},
     };
 }
@@ -238,7 +165,7 @@ TEST_F(HostileFiles, EveryFormatCutShortAnywhereIsNeverRewrittenFromAPart) {
     };
     std::vector<Family> families;
     for (const Format& format : ReadableFormats()) {
-        const std::string bytes = format.bytes();
+        const std::string bytes = format.bytes(format.suffix);
         Family family;
         family.whole = Put(std::string("whole-") + format.name + format.suffix, bytes);
         for (const auto at : CutPoints(bytes.size()))
@@ -343,9 +270,7 @@ TEST_F(HostileFiles, EmptyRandomAndMislabelledFilesAreLeftAloneAndTheRunGoesOn) 
 
 TEST_F(HostileFiles, DeepColourCmykAndLongAnimationsAreResizedAsTheyAre) {
     const VImage ramp = ColourRamp(300, 200);
-    const auto deep = (ramp.cast(VIPS_FORMAT_USHORT) * 257)
-                          .cast(VIPS_FORMAT_USHORT)
-                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_RGB16));
+    const VImage deep = testing::Sixteen(ramp);
     deep.pngsave((album / "deep.png").c_str());
     deep.tiffsave((album / "deep.tif").c_str());
     ramp.colourspace(VIPS_INTERPRETATION_CMYK).jpegsave((album / "cmyk.jpg").c_str());

@@ -2,9 +2,10 @@
 // the file it was, byte for byte, or a complete image of the size the run gives it, and the
 // next run clears away whatever temporary file the killed one left.
 #include "engine/SafeReplace.h"
-#include "tests/reliability/BatchProgram.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/BatchProgram.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -19,8 +20,6 @@
 #include <random>
 #include <set>
 #include <thread>
-
-#include <sys/stat.h>
 
 namespace kovi {
 namespace {
@@ -191,8 +190,7 @@ TEST(KilledCopy, ACopyIntoAHardLinkedPictureCutShortIsFinishedByTheNextRun) {
     const std::string old = testing::ReadBytes(album / "first.jpg");
     testing::ColourRamp(640, 480).jpegsave((program.home() / "new.jpg").c_str());
     const std::string fresh = testing::ReadBytes(program.home() / "new.jpg");
-    struct stat info {};
-    ASSERT_EQ(::stat((album / "first.jpg").c_str(), &info), 0);
+    const auto info = testing::StatOf(album / "first.jpg");
     testing::WriteBytes(album / (".kovi-rzk-Cut0Shrt-" + std::to_string(info.st_ino) + ".tmp"),
                         fresh);
     {
@@ -205,8 +203,7 @@ TEST(KilledCopy, ACopyIntoAHardLinkedPictureCutShortIsFinishedByTheNextRun) {
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_TRUE(testing::HoldsBytes(album / "first.jpg", fresh));
     EXPECT_TRUE(testing::HoldsBytes(album / "second.jpg", fresh));
-    struct stat after {};
-    ASSERT_EQ(::stat((album / "second.jpg").c_str(), &after), 0);
+    const auto after = testing::StatOf(album / "second.jpg");
     EXPECT_EQ(after.st_ino, info.st_ino);
     EXPECT_EQ(after.st_nlink, 2u);
     EXPECT_TRUE(testing::TemporaryFilesIn(album).empty());

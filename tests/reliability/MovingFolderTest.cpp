@@ -5,8 +5,8 @@
 #include "engine/ImagingControl.h"
 #include "engine/ProcessingLog.h"
 #include "engine/SafeReplace.h"
-#include "tests/reliability/BatchProgram.h"
 #include "tests/reliability/ImageChecks.h"
+#include "tests/support/BatchProgram.h"
 #include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
@@ -37,9 +37,7 @@ void Draw(const fs::path& path, PixelSize size = {800, 600}) {
 }
 
 mode_t ModeOf(const fs::path& path) {
-    struct stat info {};
-    ::lstat(path.c_str(), &info);
-    return info.st_mode;
+    return testing::StatOf(path).st_mode;
 }
 
 class MovingFolder : public ::testing::Test {
@@ -281,16 +279,14 @@ TEST_F(MovingFolder, BothNamesOfAHardLinkedPictureSeeTheNewImage) {
     Draw(album / "first.jpg");
     fs::create_directories(album / "sub");
     fs::create_hard_link(album / "first.jpg", album / "sub" / "second.jpg");
-    struct stat before {};
-    ASSERT_EQ(::stat((album / "first.jpg").c_str(), &before), 0);
+    const auto before = testing::StatOf(album / "first.jpg");
     options.processSubFolders = true;
     const RunResult result = Run();
 
     EXPECT_EQ(OutcomeOf("first.jpg"), FileOutcome::Resized);
     EXPECT_EQ(OutcomeOf("second.jpg"), FileOutcome::SmallEnough);
     EXPECT_EQ(testing::DecodedSize(album / "sub" / "second.jpg"), Fitted);
-    struct stat after {};
-    ASSERT_EQ(::stat((album / "sub" / "second.jpg").c_str(), &after), 0);
+    const auto after = testing::StatOf(album / "sub" / "second.jpg");
     EXPECT_EQ(after.st_ino, before.st_ino);
     EXPECT_EQ(after.st_nlink, 2u);
     const std::string log = ReadBytes(album / ProcessingLog::FileName);

@@ -1,10 +1,20 @@
 #pragma once
 
+#include <filesystem>
+
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 namespace kovi::testing {
+
+// The status of the file itself, not of a link's target; all zero when there is no file.
+inline struct stat StatOf(const std::filesystem::path& path) {
+    struct stat info {};
+    ::lstat(path.c_str(), &info);
+    return info;
+}
 
 // While it lives, the calling thread obeys file modes as any user does, even as root: without
 // it, root reads a file of mode 000 and writes into a read-only folder. Other threads keep

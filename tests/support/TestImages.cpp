@@ -1,5 +1,6 @@
 #include "tests/support/TestImages.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 
@@ -40,6 +41,34 @@ VImage Solid(int width, int height, const std::vector<double>& colour) {
             colour)
         .cast(VIPS_FORMAT_UCHAR)
         .copy(VImage::option()->set("interpretation", interpretation));
+}
+
+VImage Cmyk(int width, int height) {
+    return ColourRamp(width, height)
+        .bandjoin(VImage::black(width, height) + 30)
+        .cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_CMYK));
+}
+
+VImage Sixteen(const VImage& image) {
+    const auto interpretation =
+        image.bands() >= 3 ? VIPS_INTERPRETATION_RGB16 : VIPS_INTERPRETATION_GREY16;
+    return (image.cast(VIPS_FORMAT_USHORT) * 257)
+        .cast(VIPS_FORMAT_USHORT)
+        .copy(VImage::option()->set("interpretation", interpretation));
+}
+
+void SaveAs(const VImage& image, const std::filesystem::path& path, const std::string& options) {
+    std::string format = path.extension().string().substr(1);
+    for (char& c : format)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (format == "BMP" || format == "TGA" || format == "PCX" || format == "ICO") {
+        VImage::call_option_string(
+            "magicksave", ("format=" + format + (options.empty() ? "" : "," + options)).c_str(),
+            VImage::option()->set("in", image)->set("filename", path.c_str()));
+    } else {
+        image.write_to_file((path.string() + (options.empty() ? "" : "[" + options + "]")).c_str());
+    }
 }
 
 VImage Animation(const std::vector<VImage>& frames, int delay) {

@@ -13,9 +13,19 @@ namespace kovi::testing {
 vips::VImage ColourRamp(int width, int height, int bands = 3);
 vips::VImage GreyRamp(int width, int height);
 vips::VImage Solid(int width, int height, const std::vector<double>& colour);
+// The ramp with a black ink band added, as CMYK.
+vips::VImage Cmyk(int width, int height);
+// The image at 16 bits per sample, its full range kept.
+vips::VImage Sixteen(const vips::VImage& image);
 
 // Frames stacked for an animated or multi-page save, with delays in milliseconds and loop 0.
 vips::VImage Animation(const std::vector<vips::VImage>& frames, int delay);
+
+// Saves in the format the name's suffix says, with libvips save options written as
+// "palette,bitdepth=4". BMP, TGA, PCX and ICO go through ImageMagick, which libvips never
+// picks by suffix.
+void SaveAs(const vips::VImage& image, const std::filesystem::path& path,
+            const std::string& options = "");
 
 // The image at `path` as it is stored, for checks on what a save wrote: its header and
 // metadata, and its pixels decoded once into memory for reading them at will.
