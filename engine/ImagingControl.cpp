@@ -240,6 +240,13 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
     }
     const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
     const std::int64_t bands = std::max(header.bands, 3);
+    // A PNG is decoded and shrunk row by row unless it is interlaced. Without alpha that holds
+    // well under one copy of the picture (about 27 MB for 15 megapixels of RGB); with alpha the
+    // colour is weighted in floating point and it comes near two.
+    const bool alpha = header.bands == 2 || header.bands == 4;
+    if (header.format == ImageFormat::Png && header.png && !header.png->interlaced && !alpha &&
+        pages == 1)
+        return pixels * bands * sampleBytes + 16 * MiB;
     return pixels * pages * bands * sampleBytes * 2 + 16 * MiB;
 }
 
