@@ -23,10 +23,6 @@ bool StartsWith(const std::vector<std::uint8_t>& bytes, std::size_t at, std::str
            std::memcmp(bytes.data() + at, text.data(), text.size()) == 0;
 }
 
-std::uint32_t Le24(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16);
-}
-
 // The picture's own size from the start of a "VP8 " or "VP8L" chunk (b holds the chunk's
 // header and at least ten bytes of it); `alpha` is set from a lossless picture's own flag.
 bool ReadWebpPicture(const std::vector<std::uint8_t>& b, std::uint64_t size, int& width,

@@ -140,7 +140,7 @@ constexpr char CutShort[] = "the file is cut short or damaged; what is left of i
 void RefineFromFile(ImageHeader& header, HeaderReader& reader) {
     switch (header.format) {
     case ImageFormat::Jpeg:
-        header.jpeg = PeekJpeg(reader);
+        // header.jpeg was read before libvips was asked.
         if (header.jpeg)
             header.bitsPerPixel = 8 * header.jpeg->components;
         break;

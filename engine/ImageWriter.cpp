@@ -94,6 +94,26 @@ void SaveHeif(const VImage& image, const ImageHeader& header, VTarget& target) {
     image.heifsave_target(target, options);
 }
 
+// Writes an image encoded in memory to the file, and lets the blob go. The sink says why a
+// write failed, where libvips would not.
+bool WriteBlob(VipsBlob* blob, ByteSink& out, std::string& error) {
+    const auto release = [](VipsBlob* held) {
+        vips_area_unref(VIPS_AREA(held));
+    };
+    const std::unique_ptr<VipsBlob, decltype(release)> held(blob, release);
+    std::size_t length = 0;
+    const void* data = blob != nullptr ? vips_blob_get(blob, &length) : nullptr;
+    if (data == nullptr) {
+        error = "the image could not be written";
+        return false;
+    }
+    if (!out.write(data, length)) {
+        error = out.error();
+        return false;
+    }
+    return true;
+}
+
 // ImageMagick writes these from memory; a palette file is quantised to its own depth again.
 bool SaveThroughMagick(const VImage& image, const ImageHeader& header, ByteSink& out,
                        std::string& error) {
@@ -101,17 +121,7 @@ bool SaveThroughMagick(const VImage& image, const ImageHeader& header, ByteSink&
         VImage::option()->set("format", std::string(TraitsOf(header.format).name).c_str());
     if (header.paletteBits > 0 && header.paletteBits <= kLargestPaletteBits)
         options->set("bitdepth", header.paletteBits);
-    const auto release = [](VipsBlob* blob) {
-        vips_area_unref(VIPS_AREA(blob));
-    };
-    const std::unique_ptr<VipsBlob, decltype(release)> blob(image.magicksave_buffer(options),
-                                                            release);
-    std::size_t length = 0;
-    const void* data = vips_blob_get(blob.get(), &length);
-    const bool written = out.write(data, length);
-    if (!written)
-        error = out.error();
-    return written;
+    return WriteBlob(image.magicksave_buffer(options), out, error);
 }
 
 int PnmMaxValue(const VImage& image) {
@@ -119,7 +129,7 @@ int PnmMaxValue(const VImage& image) {
 }
 
 // Encodes into memory; the caller writes the bytes to the file. libvips reports a failed write
-// to a file as "Unknown error -1", while the sink says why (a full disk, most often).
+// to a file as "Unknown error -1" (a full disk, most often).
 bool EncodeThroughVips(const VImage& image, const ImageHeader& header, VTarget& target) {
     switch (header.format) {
     case ImageFormat::Png:
@@ -161,17 +171,7 @@ bool WriteThroughVips(const VImage& image, const ImageHeader& header, ByteSink& 
     }
     VipsBlob* blob = nullptr;
     g_object_get(target.get_target(), "blob", &blob, nullptr);
-    const auto release = [](VipsBlob* held) {
-        vips_area_unref(VIPS_AREA(held));
-    };
-    const std::unique_ptr<VipsBlob, decltype(release)> held(blob, release);
-    std::size_t length = 0;
-    const void* data = blob != nullptr ? vips_blob_get(blob, &length) : nullptr;
-    if (data == nullptr || !out.write(data, length)) {
-        error = data == nullptr ? std::string("the image could not be written") : out.error();
-        return false;
-    }
-    return true;
+    return WriteBlob(blob, out, error);
 }
 
 } // namespace
