@@ -5,6 +5,7 @@
 #include <libintl.h>
 #include <malloc.h>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -19,6 +20,8 @@ void IgnoreMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 // Whether libvips was started without its plug-in modules, which LoadImagingModules() then adds.
 bool modulesDeferred = false;
+
+constexpr const char* kHugePagesTunable = "glibc.malloc.hugetlb=1";
 
 std::string VersionedName(const char* stem) {
     return stem + std::to_string(vips_version(0)) + "." + std::to_string(vips_version(1));
@@ -82,16 +85,33 @@ void TuneHeapForImages() {
     });
 }
 
+std::optional<std::string> TunablesWithHugePages(const char* tunables) {
+    const std::string current = tunables != nullptr ? tunables : "";
+    if (current.find("glibc.malloc.hugetlb") != std::string::npos)
+        return std::nullopt;
+    return current.empty() ? kHugePagesTunable : current + ":" + kHugePagesTunable;
+}
+
 void SettleLibraryThreads(char* argv[]) {
+    bool changed = false;
     // Idle OpenMP threads spin between parallel loops by default. libimagequant runs many short
     // loops for a palette PNG or a GIF, and with files worked on side by side the spinning took
     // the cores from the other files: twice the time for such a file. A policy of the user's own
     // is kept.
-    if (std::getenv("OMP_WAIT_POLICY") != nullptr)
-        return;
-    setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-    execv("/proc/self/exe", argv);
-    // Should that fail, the program goes on as it is, only slower with palettes.
+    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
+        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
+        changed = true;
+    }
+    // Every decoded picture lands in fresh memory, and the kernel clears and maps it one 4 KiB
+    // page at a time: 150,000 faults and a sixth of the time for a folder of large PNGs. glibc
+    // asks for 2 MiB pages when told so as it starts. A setting of the user's own is kept.
+    if (const auto tunables = TunablesWithHugePages(std::getenv("GLIBC_TUNABLES"))) {
+        setenv("GLIBC_TUNABLES", tunables->c_str(), 1);
+        changed = true;
+    }
+    if (changed)
+        execv("/proc/self/exe", argv);
+    // Should that fail, the program goes on as it is, only slower.
 }
 
 void StartVips() {

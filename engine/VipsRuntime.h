@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace kovi {
@@ -9,9 +10,13 @@ namespace kovi {
 void TuneHeapForImages();
 
 // Lets the OpenMP threads of the libraries under libvips (libimagequant, ImageMagick) sleep
-// when idle. Called first thing in main(), with main's argv: as the setting is read only when
-// that library starts, before main(), the program may start itself once more with it set.
+// when idle, and the heap take memory in huge pages. Called first thing in main(), with main's
+// argv: as both settings are read before main(), the program may start itself once more.
 void SettleLibraryThreads(char* argv[]);
+
+// The GLIBC_TUNABLES text that adds huge pages for the heap to `tunables` (null when unset), or
+// nothing when it already says how the heap should use them.
+std::optional<std::string> TunablesWithHugePages(const char* tunables);
 
 // Starts libvips once for the whole program, from any thread. Warnings that libvips and the
 // libraries under it print for damaged files are silenced: every file of a folder passes
