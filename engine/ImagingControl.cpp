@@ -240,9 +240,10 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
     }
     const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
     const std::int64_t bands = std::max(header.bands, 3);
-    // A PNG is decoded and shrunk row by row unless it is interlaced. Without alpha that holds
-    // well under one copy of the picture (about 27 MB for 15 megapixels of RGB); with alpha the
-    // colour is weighted in floating point and it comes near two.
+    // A PNG decoded whole holds its picture and its file; one that libpng decodes and shrinks
+    // row by row (without alpha, not interlaced) holds well under one copy of the picture.
+    if (DecodesPngWhole(header))
+        return pixels * bands * sampleBytes + header.fileBytes + 16 * MiB;
     const bool alpha = header.bands == 2 || header.bands == 4;
     if (header.format == ImageFormat::Png && header.png && !header.png->interlaced && !alpha &&
         pages == 1)

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <vector>
 
+#include "engine/PngDecoder.h"
 #include "engine/VipsRuntime.h"
 
 namespace kovi {
@@ -75,19 +77,92 @@ int PageHeight(const VImage& image) {
     return vips_image_get_page_height(image.get_image());
 }
 
-VImage OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
+// A picture opened for resampling. Its alpha, when it has one, may be known to be opaque
+// throughout, and then the colour needs no weighting by it.
+struct Opened {
+    VImage image;
+    bool opaque = false;
+};
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return std::nullopt;
+    const std::streamoff size = in.tellg();
+    if (size <= 0)
+        return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    in.seekg(0);
+    if (!in.read(reinterpret_cast<char*>(bytes.data()), size))
+        return std::nullopt;
+    return bytes;
+}
+
+void FreePixels(VipsImage*, gpointer pixels) {
+    g_free(pixels);
+}
+
+void* CopyMissingField(VipsImage*, const char* name, GValue* value, void* target) {
+    auto* image = static_cast<VipsImage*>(target);
+    if (vips_image_get_typeof(image, name) == 0)
+        vips_image_set(image, name, value);
+    return nullptr;
+}
+
+// The decoded pixels as an image with everything libvips' own loader tells of the file: its
+// colour interpretation, resolution, profile, texts and EXIF.
+VImage WrapDecoded(DecodedPng decoded, const VImage& described) {
+    std::uint8_t* pixels = decoded.pixels.release();
+    VipsImage* memory = vips_image_new_from_memory(
+        pixels, decoded.bytes, decoded.width, decoded.height, decoded.bands,
+        decoded.sampleBytes == 2 ? VIPS_FORMAT_USHORT : VIPS_FORMAT_UCHAR);
+    if (memory == nullptr) {
+        g_free(pixels);
+        throw vips::VError();
+    }
+    g_signal_connect(memory, "postclose", G_CALLBACK(FreePixels), pixels);
+    VImage image = VImage(memory).copy(VImage::option()
+                                           ->set("interpretation", described.interpretation())
+                                           ->set("xres", described.xres())
+                                           ->set("yres", described.yres()));
+    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
+    return image;
+}
+
+std::optional<Opened> OpenWholePng(const ImageHeader& header) {
+    if (!DecodesPngWhole(header))
+        return std::nullopt;
+    const auto file = ReadWholeFile(header.path);
+    if (!file)
+        return std::nullopt;
+    auto decoded = DecodePlainPng(*file, kMaxWholeFramePixels);
+    // Colour weighted by alpha is resampled in floating point, and from a picture in memory
+    // that holds much more than libpng's rows do; such a file is read again row by row.
+    if (!decoded || !decoded->opaque)
+        return std::nullopt;
+    VImage described = OpenReduced(header, header.width, header.height, false, false);
+    if (described.width() != decoded->width || described.height() != decoded->height ||
+        described.bands() != decoded->bands)
+        return std::nullopt;
+    return Opened{WrapDecoded(std::move(*decoded), described), true};
+}
+
+Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
+    if (!allPages)
+        if (auto whole = OpenWholePng(header))
+            return std::move(*whole);
     VImage image = OpenReduced(header, width, height, allPages, true);
     // Decoders round their reduced sizes their own way; never resample up from below.
     if (image.width() < std::min(width, header.width) ||
         PageHeight(image) < std::min(height, header.height))
         image = OpenReduced(header, width, height, allPages, false);
-    return image;
+    return {image};
 }
 
-VImage ResamplePage(VImage page, int width, int height) {
+VImage ResamplePage(VImage page, int width, int height, bool opaque = false) {
     if (page.width() == width && page.height() == height)
         return page;
-    const bool alpha = page.has_alpha();
+    const bool alpha = page.has_alpha() && !opaque;
     const VipsBandFormat format = page.format();
     // Resample colour weighted by coverage, or transparent pixels bleed their colour.
     if (alpha)
@@ -146,6 +221,16 @@ bool DecodesWholeFrames(const ImageHeader& header) {
     }
 }
 
+bool DecodesPngWhole(const ImageHeader& header) {
+    if (header.format != ImageFormat::Png || !header.png)
+        return false;
+    const PngFacts& png = *header.png;
+    const bool alpha = png.channels() % 2 == 0;
+    return !png.interlaced && !png.animated && !png.palette() &&
+           (png.bitDepth == 16 || (png.bitDepth == 8 && alpha)) &&
+           static_cast<std::int64_t>(header.width) * header.height <= kMaxWholeFramePixels;
+}
+
 bool KeepsAllPages(const ImageHeader& header) {
     const auto kind = TraitsOf(header.format).pages;
     return header.pages > 1 && (kind == PageKind::Frames || kind == PageKind::Pages);
@@ -171,8 +256,9 @@ std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width
 
 VImage BuildResizedImage(const ImageHeader& header, int width, int height) {
     const bool allPages = KeepsAllPages(header);
-    VImage image = OpenCovering(header, width, height, allPages);
-    return allPages ? ResampleAllPages(image, width, height) : ResamplePage(image, width, height);
+    const Opened opened = OpenCovering(header, width, height, allPages);
+    return allPages ? ResampleAllPages(opened.image, width, height)
+                    : ResamplePage(opened.image, width, height, opened.opaque);
 }
 
 VImage BuildPreviewImage(const ImageHeader& header, int maxSide) {
@@ -180,10 +266,11 @@ VImage BuildPreviewImage(const ImageHeader& header, int maxSide) {
         std::min(1.0, static_cast<double>(maxSide) / std::max(header.width, header.height));
     const int width = std::max(1, static_cast<int>(std::lround(header.width * scale)));
     const int height = std::max(1, static_cast<int>(std::lround(header.height * scale)));
-    VImage image = OpenCovering(header, width, height, false);
+    const Opened opened = OpenCovering(header, width, height, false);
+    VImage image = opened.image;
     if (header.pages > 1 && PageHeight(image) < image.height())
         image = image.extract_area(0, 0, image.width(), PageHeight(image));
-    image = ResamplePage(image, width, height).colourspace(VIPS_INTERPRETATION_sRGB);
+    image = ResamplePage(image, width, height, opened.opaque).colourspace(VIPS_INTERPRETATION_sRGB);
     if (image.has_alpha())
         image =
             image.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));

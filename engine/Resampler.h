@@ -34,6 +34,13 @@ int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height);
 // Whether the format's decoder holds a whole frame in memory rather than streaming its rows.
 bool DecodesWholeFrames(const ImageHeader& header);
 
+// Whether the file is a PNG decoded whole into memory rather than row by row through libpng:
+// not interlaced, 8 bits with alpha or 16 bits, and no larger than whole-frame decoders may
+// take. With alpha libvips weighs every sample by it in floating point, but most such PNGs are
+// opaque throughout, which only the whole picture tells; libdeflate inflates 16-bit samples
+// in a fraction of zlib's time. One whose alpha is not opaque is then read again row by row.
+bool DecodesPngWhole(const ImageHeader& header);
+
 // Whether ResizeImage keeps every page or frame of the file (animations, multi-page TIFF).
 bool KeepsAllPages(const ImageHeader& header);
 
