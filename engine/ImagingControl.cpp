@@ -240,10 +240,11 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
     }
     const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
     const std::int64_t bands = std::max(header.bands, 3);
-    // A PNG decoded whole holds its picture and its file; one that libpng decodes and shrinks
-    // row by row (without alpha, not interlaced) holds well under one copy of the picture.
+    // A PNG decoded whole holds its picture and its file, and with an alpha that is not opaque
+    // a quarter more at most for the weighted colour; one that libpng decodes and shrinks row
+    // by row (without alpha, not interlaced) holds well under one copy of the picture.
     if (DecodesPngWhole(header))
-        return pixels * bands * sampleBytes + header.fileBytes + 16 * MiB;
+        return pixels * bands * sampleBytes * 5 / 4 + header.fileBytes + 16 * MiB;
     const bool alpha = header.bands == 2 || header.bands == 4;
     if (header.format == ImageFormat::Png && header.png && !header.png->interlaced && !alpha &&
         pages == 1)

@@ -78,11 +78,27 @@ int PageHeight(const VImage& image) {
 }
 
 // A picture opened for resampling. Its alpha, when it has one, may be known to be opaque
-// throughout, and then the colour needs no weighting by it.
+// throughout, and then the colour needs no weighting by it. A picture decoded into memory is
+// read at will, so its weighted colour can be box-shrunk first, straight from there.
 struct Opened {
     VImage image;
     bool opaque = false;
+    bool inMemory = false;
 };
+
+// The whole factor by which libvips' resize box-shrinks a side before its Lanczos kernel takes
+// the rest: as far as still leaves twice the target.
+int BoxShrink(int source, int target) {
+    return std::max(1, source / (2 * std::max(target, 1)));
+}
+
+// Whether the colour weighted by alpha, box-shrunk in floating point, takes no more than a
+// quarter of the decoded picture.
+bool ShrinksToAQuarter(const DecodedPng& decoded, int width, int height) {
+    return BoxShrink(decoded.width, width) * BoxShrink(decoded.height, height) *
+               decoded.sampleBytes >=
+           16;
+}
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -129,27 +145,28 @@ VImage WrapDecoded(DecodedPng decoded, const VImage& described) {
     return image;
 }
 
-std::optional<Opened> OpenWholePng(const ImageHeader& header) {
+std::optional<Opened> OpenWholePng(const ImageHeader& header, int width, int height) {
     if (!DecodesPngWhole(header))
         return std::nullopt;
     const auto file = ReadWholeFile(header.path);
     if (!file)
         return std::nullopt;
     auto decoded = DecodePlainPng(*file, kMaxWholeFramePixels);
-    // Colour weighted by alpha is resampled in floating point, and from a picture in memory
-    // that holds much more than libpng's rows do; such a file is read again row by row.
-    if (!decoded || !decoded->opaque)
+    // Colour weighted by alpha is shrunk in floating point beside the picture; when that would
+    // take more than a little, the file is read again row by row.
+    if (!decoded || (!decoded->opaque && !ShrinksToAQuarter(*decoded, width, height)))
         return std::nullopt;
     VImage described = OpenReduced(header, header.width, header.height, false, false);
     if (described.width() != decoded->width || described.height() != decoded->height ||
         described.bands() != decoded->bands)
         return std::nullopt;
-    return Opened{WrapDecoded(std::move(*decoded), described), true};
+    const bool opaque = decoded->opaque;
+    return Opened{WrapDecoded(std::move(*decoded), described), opaque, true};
 }
 
 Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
     if (!allPages)
-        if (auto whole = OpenWholePng(header))
+        if (auto whole = OpenWholePng(header, width, height))
             return std::move(*whole);
     VImage image = OpenReduced(header, width, height, allPages, true);
     // Decoders round their reduced sizes their own way; never resample up from below.
@@ -159,7 +176,8 @@ Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPa
     return {image};
 }
 
-VImage ResamplePage(VImage page, int width, int height, bool opaque = false) {
+VImage ResamplePage(VImage page, int width, int height, bool opaque = false,
+                    bool inMemory = false) {
     if (page.width() == width && page.height() == height)
         return page;
     const bool alpha = page.has_alpha() && !opaque;
@@ -167,6 +185,11 @@ VImage ResamplePage(VImage page, int width, int height, bool opaque = false) {
     // Resample colour weighted by coverage, or transparent pixels bleed their colour.
     if (alpha)
         page = page.premultiply();
+    // libvips' resize would box-shrink it the same way, but row by row, with caches of
+    // full-width rows in floating point that hold more than the whole picture in memory does.
+    if (alpha && inMemory)
+        page = page.shrink(BoxShrink(page.width(), width), BoxShrink(page.height(), height))
+                   .copy_memory();
     VImage out = page.resize(static_cast<double>(width) / page.width(),
                              VImage::option()
                                  ->set("vscale", static_cast<double>(height) / page.height())
@@ -258,7 +281,7 @@ VImage BuildResizedImage(const ImageHeader& header, int width, int height) {
     const bool allPages = KeepsAllPages(header);
     const Opened opened = OpenCovering(header, width, height, allPages);
     return allPages ? ResampleAllPages(opened.image, width, height)
-                    : ResamplePage(opened.image, width, height, opened.opaque);
+                    : ResamplePage(opened.image, width, height, opened.opaque, opened.inMemory);
 }
 
 VImage BuildPreviewImage(const ImageHeader& header, int maxSide) {
@@ -270,7 +293,8 @@ VImage BuildPreviewImage(const ImageHeader& header, int maxSide) {
     VImage image = opened.image;
     if (header.pages > 1 && PageHeight(image) < image.height())
         image = image.extract_area(0, 0, image.width(), PageHeight(image));
-    image = ResamplePage(image, width, height, opened.opaque).colourspace(VIPS_INTERPRETATION_sRGB);
+    image = ResamplePage(image, width, height, opened.opaque, opened.inMemory)
+                .colourspace(VIPS_INTERPRETATION_sRGB);
     if (image.has_alpha())
         image =
             image.flatten(VImage::option()->set("background", std::vector<double>{255, 255, 255}));

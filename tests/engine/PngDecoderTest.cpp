@@ -315,10 +315,15 @@ TEST(PlainPngCut, EveryCutIsRefused) {
 }
 
 // Through the resampler, a PNG decoded whole keeps what libvips' loader tells of it, and its
-// pixels agree with the same picture read row by row (interlaced, so libpng reads it).
-TEST(PlainPngResized, KeepsMetadataAndAgreesWithLibpng) {
+// pixels agree with the same picture read row by row (interlaced, so libpng reads it): with an
+// opaque alpha left unweighted, and with a varying alpha box-shrunk from memory first.
+class PlainPngResized : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PlainPngResized, KeepsMetadataAndAgreesWithLibpng) {
     TempFolder folder;
-    const VImage picture = testing::WithIccAndXmp(ColourRamp(400, 300, 3).bandjoin(255));
+    const VImage ramp = ColourRamp(1600, 1200, 4);
+    const VImage picture = testing::WithIccAndXmp(
+        GetParam() ? ramp.extract_band(0, VImage::option()->set("n", 3)).bandjoin(255) : ramp);
     const fs::path plain = folder / "plain.png";
     const fs::path interlaced = folder / "interlaced.png";
     picture.pngsave(plain.c_str());
@@ -329,8 +334,10 @@ TEST(PlainPngResized, KeepsMetadataAndAgreesWithLibpng) {
     ASSERT_TRUE(DecodesPngWhole(*plainHeader));
     ASSERT_FALSE(DecodesPngWhole(*interlacedHeader));
 
-    const VImage whole = BuildResizedImage(*plainHeader, 160, 120).copy_memory();
-    const VImage rows = BuildResizedImage(*interlacedHeader, 160, 120).copy_memory();
+    const VImage whole = BuildResizedImage(*plainHeader, 200, 150).copy_memory();
+    const VImage rows = BuildResizedImage(*interlacedHeader, 200, 150).copy_memory();
+    EXPECT_EQ(whole.width(), 200);
+    EXPECT_EQ(whole.height(), 150);
     EXPECT_EQ(whole.interpretation(), rows.interpretation());
     EXPECT_EQ(whole.format(), VIPS_FORMAT_UCHAR);
     EXPECT_EQ(whole.bands(), 4);
@@ -338,6 +345,9 @@ TEST(PlainPngResized, KeepsMetadataAndAgreesWithLibpng) {
     EXPECT_EQ(testing::BlobBytes(whole, VIPS_META_XMP_NAME), testing::kTestXmp);
     EXPECT_LE((whole.cast(VIPS_FORMAT_INT) - rows.cast(VIPS_FORMAT_INT)).abs().max(), 1.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Alpha, PlainPngResized, ::testing::Values(true, false),
+                         [](const auto& info) { return info.param ? "opaque" : "varying"; });
 
 } // namespace
 } // namespace kovi
