@@ -232,9 +232,9 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
     case ImageFormat::Cursor:
     case ImageFormat::Dcx:
     case ImageFormat::OtherMagick:
-        // ImageMagick holds 16 bits per sample of its own copy, and builds large colour tables
-        // when it reduces a picture to a palette again.
-        return pixels * pages * 16 + (header.bitsPerPixel <= 8 ? 160 * MiB : 0) + 16 * MiB;
+        // ImageMagick holds 16 bits per sample of its own copy, and builds colour tables of
+        // about 133 MB when it reduces a picture to a palette again.
+        return pixels * pages * 16 + (header.bitsPerPixel <= 8 ? 136 * MiB : 0) + 16 * MiB;
     default:
         break;
     }
