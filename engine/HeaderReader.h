@@ -37,10 +37,13 @@ inline std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
 inline std::uint16_t Be16(const std::vector<std::uint8_t>& b, std::size_t at) {
     return static_cast<std::uint16_t>((b[at] << 8) | b[at + 1]);
 }
+inline std::uint32_t Be32(const std::uint8_t* bytes) {
+    return (static_cast<std::uint32_t>(bytes[0]) << 24) |
+           (static_cast<std::uint32_t>(bytes[1]) << 16) |
+           (static_cast<std::uint32_t>(bytes[2]) << 8) | static_cast<std::uint32_t>(bytes[3]);
+}
 inline std::uint32_t Be32(const std::vector<std::uint8_t>& b, std::size_t at) {
-    return (static_cast<std::uint32_t>(b[at]) << 24) |
-           (static_cast<std::uint32_t>(b[at + 1]) << 16) |
-           (static_cast<std::uint32_t>(b[at + 2]) << 8) | static_cast<std::uint32_t>(b[at + 3]);
+    return Be32(b.data() + at);
 }
 
 } // namespace kovi

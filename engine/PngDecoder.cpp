@@ -8,18 +8,14 @@
 #include <emmintrin.h>
 #include <libdeflate.h>
 
+#include "engine/HeaderReader.h"
+
 namespace kovi {
 namespace {
 
 constexpr std::uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr std::size_t kChunkOverhead = 12; // length, type and checksum
 constexpr std::uint32_t kLargestChunk = 0x7fffffff;
-
-std::uint32_t Be32(const std::uint8_t* bytes) {
-    return (static_cast<std::uint32_t>(bytes[0]) << 24) |
-           (static_cast<std::uint32_t>(bytes[1]) << 16) |
-           (static_cast<std::uint32_t>(bytes[2]) << 8) | static_cast<std::uint32_t>(bytes[3]);
-}
 
 bool IsType(const std::uint8_t* type, const char* name) {
     return std::memcmp(type, name, 4) == 0;

@@ -1,5 +1,6 @@
 // Any bytes given to the PNG decoder: it either refuses them or returns a picture of exactly the
 // size its header declares, never reading or writing outside what it was given.
+#include "engine/HeaderReader.h"
 #include "engine/PngDecoder.h"
 #include "fuzz/Check.h"
 
@@ -15,8 +16,7 @@ namespace {
 void MendChecksums(std::vector<std::uint8_t>& bytes) {
     std::size_t at = 8;
     while (bytes.size() >= at + 12) {
-        const std::size_t length = (std::size_t{bytes[at]} << 24) | (bytes[at + 1] << 16) |
-                                   (bytes[at + 2] << 8) | bytes[at + 3];
+        const std::size_t length = kovi::Be32(bytes, at);
         if (length > bytes.size() - at - 12)
             return;
         const std::uint32_t crc = libdeflate_crc32(0, bytes.data() + at + 4, length + 4);

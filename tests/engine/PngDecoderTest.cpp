@@ -11,7 +11,6 @@
 #include <libdeflate.h>
 
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -41,8 +40,8 @@ VImage Noise(int width, int height, int bands, bool sixteen, bool opaque) {
 }
 
 Bytes ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    const std::string bytes = testing::ReadBytes(path);
+    return {bytes.begin(), bytes.end()};
 }
 
 Bytes PixelsOf(const VImage& image) {
