@@ -230,6 +230,8 @@ std::optional<ImageHeader> ReadImageHeader(const std::filesystem::path& path) {
             header.pages = raster->images;
             header.bitsPerPixel = raster->bitsPerPixel;
             header.paletteBits = raster->bitsPerPixel <= 8 ? raster->bitsPerPixel : 0;
+            if (header.format == ImageFormat::Bmp)
+                header.bmp = ReadBmpLayout(reader.read(0, bmp::kLargestHeadBytes));
             return header;
         }
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/BmpLayout.h"
 #include "engine/HeaderPeek.h"
 #include "engine/ImageFormat.h"
 
@@ -33,6 +34,7 @@ struct ImageHeader {
     std::optional<PngFacts> png;
     std::optional<PnmFacts> pnm;
     std::optional<TiffFacts> tiff;
+    std::optional<BmpLayout> bmp;
     bool lossless = false; // WebP
     bool sequence = false; // an animation whose loader reads only the first frame
     int paletteBits = 0;   // palette formats: bits of one index, 0 when not a palette

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "engine/BmpWriter.h"
 #include "engine/JpegWriter.h"
 #include "engine/PnmWriter.h"
 #include "engine/VipsRuntime.h"
@@ -206,6 +207,11 @@ bool WriteImage(const VImage& image, const ImageHeader& header, JpegFactors fact
                             {header.format, header.pnm && header.pnm->ascii, PnmMaxValue(image)},
                             out, error);
         case ImageFormat::Bmp:
+            if (header.bmp && header.bmp->plain() && !image.has_alpha())
+                return WriteBmp(
+                    image, {header.bmp->bitsPerPixel, header.bmp->compression == bmp::kRunLength8},
+                    out, error);
+            return SaveThroughMagick(image, header, out, error);
         case ImageFormat::Tga:
         case ImageFormat::Pcx:
         case ImageFormat::Ico:

@@ -225,9 +225,13 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
         if (header.jpeg && header.jpeg->progressive)
             return pixels * std::max(header.jpeg->components, 1) * 2 + 16 * MiB;
         return 16 * MiB;
+    case ImageFormat::Bmp:
+        // Decoded by the program itself: the file, and the picture at 8 bits a sample.
+        if (DecodesBmpWhole(header))
+            return pixels * 3 + header.fileBytes + 16 * MiB;
+        [[fallthrough]];
     case ImageFormat::Tga:
     case ImageFormat::Pcx:
-    case ImageFormat::Bmp:
     case ImageFormat::Ico:
     case ImageFormat::Cursor:
     case ImageFormat::Dcx:

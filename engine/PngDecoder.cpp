@@ -234,8 +234,8 @@ struct DecompressorRelease {
 
 } // namespace
 
-std::optional<DecodedPng> DecodePlainPng(std::span<const std::uint8_t> file,
-                                         std::int64_t maxPixels) {
+std::optional<DecodedPicture> DecodePlainPng(std::span<const std::uint8_t> file,
+                                             std::int64_t maxPixels) {
     Layout layout;
     const auto compressed = GatherImageData(file, layout, maxPixels);
     if (!compressed)
@@ -277,7 +277,7 @@ std::optional<DecodedPng> DecodePlainPng(std::span<const std::uint8_t> file,
         for (std::size_t i = 0; i < bytes; i += 2)
             std::swap(pixels[i], pixels[i + 1]);
 
-    DecodedPng decoded;
+    DecodedPicture decoded;
     decoded.width = layout.width;
     decoded.height = layout.height;
     decoded.bands = layout.bands;

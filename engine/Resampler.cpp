@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "engine/BmpDecoder.h"
 #include "engine/PngDecoder.h"
 #include "engine/VipsRuntime.h"
 
@@ -94,7 +95,7 @@ int BoxShrink(int source, int target) {
 
 // Whether the colour weighted by alpha, box-shrunk in floating point, takes no more than a
 // quarter of the decoded picture.
-bool ShrinksToAQuarter(const DecodedPng& decoded, int width, int height) {
+bool ShrinksToAQuarter(const DecodedPicture& decoded, int width, int height) {
     return BoxShrink(decoded.width, width) * BoxShrink(decoded.height, height) *
                decoded.sampleBytes >=
            16;
@@ -125,9 +126,9 @@ void* CopyMissingField(VipsImage*, const char* name, GValue* value, void* target
     return nullptr;
 }
 
-// The decoded pixels as an image with everything libvips' own loader tells of the file: its
-// colour interpretation, resolution, profile, texts and EXIF.
-VImage WrapDecoded(DecodedPng decoded, const VImage& described) {
+// Decoded pixels as an image that libvips reads from memory and frees when done with it.
+VImage WrapPixels(DecodedPicture decoded, VipsInterpretation interpretation, double xres,
+                  double yres) {
     std::uint8_t* pixels = decoded.pixels.release();
     VipsImage* memory = vips_image_new_from_memory(
         pixels, decoded.bytes, decoded.width, decoded.height, decoded.bands,
@@ -138,10 +139,12 @@ VImage WrapDecoded(DecodedPng decoded, const VImage& described) {
     }
     g_signal_connect(memory, "postclose", G_CALLBACK(FreePixels), pixels);
     VImage image = VImage(memory).copy(VImage::option()
-                                           ->set("interpretation", described.interpretation())
-                                           ->set("xres", described.xres())
-                                           ->set("yres", described.yres()));
-    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
+                                           ->set("interpretation", interpretation)
+                                           ->set("xres", xres)
+                                           ->set("yres", yres));
+    // Read top to bottom once, as from a loader: the resampler then keeps a few rows of its
+    // input rather than tiles, which costs half the time.
+    image.set(VIPS_META_SEQUENTIAL, 1);
     return image;
 }
 
@@ -156,18 +159,43 @@ std::optional<Opened> OpenWholePng(const ImageHeader& header, int width, int hei
     // take more than a little, the file is read again row by row.
     if (!decoded || (!decoded->opaque && !ShrinksToAQuarter(*decoded, width, height)))
         return std::nullopt;
+    // libvips' own loader tells everything else of the file: its colour interpretation,
+    // resolution, profile, texts and EXIF.
     VImage described = OpenReduced(header, header.width, header.height, false, false);
     if (described.width() != decoded->width || described.height() != decoded->height ||
         described.bands() != decoded->bands)
         return std::nullopt;
     const bool opaque = decoded->opaque;
-    return Opened{WrapDecoded(std::move(*decoded), described), opaque, true};
+    VImage image = WrapPixels(std::move(*decoded), described.interpretation(), described.xres(),
+                              described.yres());
+    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
+    return Opened{image, opaque, true};
+}
+
+std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
+    if (!DecodesBmpWhole(header))
+        return std::nullopt;
+    const auto file = ReadWholeFile(header.path);
+    if (!file)
+        return std::nullopt;
+    auto decoded = DecodePlainBmp(*file, kMaxWholeFramePixels);
+    if (!decoded || decoded->width != header.width || decoded->height != header.height)
+        return std::nullopt;
+    constexpr double kMillimetresPerMetre = 1000.0;
+    const BmpLayout& layout = *header.bmp;
+    return Opened{WrapPixels(std::move(*decoded), VIPS_INTERPRETATION_sRGB,
+                             std::max(0, layout.xPixelsPerMetre) / kMillimetresPerMetre,
+                             std::max(0, layout.yPixelsPerMetre) / kMillimetresPerMetre),
+                  true, true};
 }
 
 Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
-    if (!allPages)
+    if (!allPages) {
         if (auto whole = OpenWholePng(header, width, height))
             return std::move(*whole);
+        if (auto whole = OpenWholeBmp(header))
+            return std::move(*whole);
+    }
     VImage image = OpenReduced(header, width, height, allPages, true);
     // Decoders round their reduced sizes their own way; never resample up from below.
     if (image.width() < std::min(width, header.width) ||
@@ -251,6 +279,11 @@ bool DecodesPngWhole(const ImageHeader& header) {
     const bool alpha = png.channels() % 2 == 0;
     return !png.interlaced && !png.animated && !png.palette() &&
            (png.bitDepth == 16 || (png.bitDepth == 8 && alpha)) &&
+           static_cast<std::int64_t>(header.width) * header.height <= kMaxWholeFramePixels;
+}
+
+bool DecodesBmpWhole(const ImageHeader& header) {
+    return header.format == ImageFormat::Bmp && header.bmp && header.bmp->plain() &&
            static_cast<std::int64_t>(header.width) * header.height <= kMaxWholeFramePixels;
 }
 

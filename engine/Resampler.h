@@ -41,6 +41,10 @@ bool DecodesWholeFrames(const ImageHeader& header);
 // in a fraction of zlib's time. One whose alpha is not opaque is then read again row by row.
 bool DecodesPngWhole(const ImageHeader& header);
 
+// Whether the file is a BMP the program decodes itself (BmpLayout::plain) rather than through
+// ImageMagick, which holds its own copy of the picture at 16 bits a sample.
+bool DecodesBmpWhole(const ImageHeader& header);
+
 // Whether ResizeImage keeps every page or frame of the file (animations, multi-page TIFF).
 bool KeepsAllPages(const ImageHeader& header);
 

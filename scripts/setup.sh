@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools
-    libvips-dev libvips-tools libjpeg62-turbo-dev libexif-dev libdeflate-dev
+    libvips-dev libvips-tools libjpeg62-turbo-dev libexif-dev libdeflate-dev libimagequant-dev
     libchm-dev fp-utils
     libgtest-dev libgmock-dev
     clang libclang-rt-14-dev
