@@ -22,7 +22,9 @@ bool PaletteDepth(int bits) {
 bool BmpLayout::plain() const {
     const bool headerKnown =
         infoBytes == kInfoHeader || infoBytes == kV4Header || infoBytes == kV5Header;
-    if (!headerKnown || planes != 1 || width <= 0 || height <= 0 || !standardColours)
+    // Pixels said to start inside the headers are a damage ImageMagick judges.
+    if (!headerKnown || planes != 1 || width <= 0 || height <= 0 || !standardColours ||
+        pixelOffset < paletteOffset())
         return false;
     if (bitsPerPixel == 24)
         return compression == bmp::kUncompressed;

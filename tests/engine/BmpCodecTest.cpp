@@ -333,6 +333,11 @@ const RefusedCase kRefusedCases[] = {
      [](Bytes& b) {
          SetLe32(b, 10, Le32(b.data() + 10) - 4);
      }},
+    {"pixels inside the headers",
+     {},
+     [](Bytes& b) {
+         SetLe32(b, 10, 14);
+     }},
     {"pixels beyond the end",
      {},
      [](Bytes& b) {
