@@ -116,7 +116,8 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
     const PixelSize fitted = FitInside(size, target);
-    const MemoryGate::Pass pass = gate.enter(control.WorkingSetEstimate());
+    const MemoryGate::Pass pass =
+        gate.enter(control.WorkingSetEstimate(fitted.width, fitted.height));
     control.SetSavePath(path);
     std::unique_ptr<ReplacementFile> replacement;
     if (control.ResizeImage(fitted.width, fitted.height))

@@ -211,7 +211,7 @@ int ImagingControl::JpegLumFactor() const {
     return state_->luminanceFactor;
 }
 
-std::int64_t ImagingControl::WorkingSetEstimate() const {
+std::int64_t ImagingControl::WorkingSetEstimate(int width, int height) const {
     constexpr std::int64_t MiB = 1024 * 1024;
     if (!state_->header)
         return 0;
@@ -244,6 +244,15 @@ std::int64_t ImagingControl::WorkingSetEstimate() const {
     }
     const std::int64_t sampleBytes = header.bitsPerPixel > 32 ? 2 : 1;
     const std::int64_t bands = std::max(header.bands, 3);
+    // libwebp scales a lossy still picture as it decodes it, holding a few rows of the file's
+    // size (an alpha plane it would hold whole); the encoder then holds the new picture several
+    // times over.
+    if (header.format == ImageFormat::WebP && !header.lossless && header.bands == 3 &&
+        pages == 1) {
+        const std::int64_t shrink = WebpShrinkOnLoad(header, width, height);
+        const std::int64_t target = static_cast<std::int64_t>(width) * height;
+        return pixels / (shrink * shrink) * bands * 2 + target * 8 + 16 * MiB;
+    }
     // A PNG decoded whole holds its picture and its file, and with an alpha that is not opaque
     // a quarter more at most for the weighted colour; one that libpng decodes and shrinks row
     // by row (without alpha, not interlaced) holds well under one copy of the picture.

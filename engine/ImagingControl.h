@@ -80,9 +80,9 @@ public:
     int JpegChromFactor() const;
     int JpegLumFactor() const;
 
-    // A generous guess at the memory, in bytes, that shrinking and saving the image held
-    // takes, so that files worked on side by side can be kept within a budget.
-    std::int64_t WorkingSetEstimate() const;
+    // A generous guess at the memory, in bytes, that shrinking the image held to width x height
+    // and saving it takes, so that files worked on side by side can be kept within a budget.
+    std::int64_t WorkingSetEstimate(int width, int height) const;
 
     // Why the last ResizeImage(), SaveImage() or CanSave() failed.
     const std::string& LastError() const;

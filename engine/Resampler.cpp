@@ -20,12 +20,6 @@ int CeilDiv(int value, int divisor) {
     return (value + divisor - 1) / divisor;
 }
 
-// WebP scales while decoding; a whole factor leaves the fine step to Lanczos.
-int WebpShrink(const ImageHeader& header, int width, int height) {
-    const int shrink = std::min(header.width / width, header.height / height);
-    return std::max(shrink, 1);
-}
-
 // A JPEG 2000 file holds halved resolution levels; decode the smallest that covers.
 int Jpeg2000Level(const ImageHeader& header, int width, int height) {
     int level = 0;
@@ -60,7 +54,7 @@ VImage OpenReduced(const ImageHeader& header, int width, int height, bool allPag
                 options->set("shrink", shrink);
             break;
         case ImageFormat::WebP:
-            if (const int shrink = WebpShrink(header, width, height); shrink > 1)
+            if (const int shrink = WebpShrinkOnLoad(header, width, height); shrink > 1)
                 options->set("scale", 1.0 / shrink);
             break;
         case ImageFormat::Jpeg2000:
@@ -256,6 +250,13 @@ int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height) {
         if (CeilDiv(sourceWidth, shrink) >= width && CeilDiv(sourceHeight, shrink) >= height)
             return shrink;
     return 1;
+}
+
+// A whole factor leaves the fine step to Lanczos.
+int WebpShrinkOnLoad(const ImageHeader& header, int width, int height) {
+    const int shrink =
+        std::min(header.width / std::max(width, 1), header.height / std::max(height, 1));
+    return std::max(shrink, 1);
 }
 
 bool DecodesWholeFrames(const ImageHeader& header) {

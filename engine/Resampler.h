@@ -31,6 +31,10 @@ std::optional<std::string> PixelLimitBreach(const ImageHeader& header, int width
 // The largest JPEG decoding reduction (8, 4, 2 or 1) whose result still covers width x height.
 int JpegShrinkOnLoad(int sourceWidth, int sourceHeight, int width, int height);
 
+// The whole factor by which a WebP file is scaled down as it is decoded so that the result
+// still covers width x height.
+int WebpShrinkOnLoad(const ImageHeader& header, int width, int height);
+
 // Whether the format's decoder holds a whole frame in memory rather than streaming its rows.
 bool DecodesWholeFrames(const ImageHeader& header);
 
