@@ -247,8 +247,7 @@ std::int64_t ImagingControl::WorkingSetEstimate(int width, int height) const {
     // libwebp scales a lossy still picture as it decodes it, holding a few rows of the file's
     // size (an alpha plane it would hold whole); the encoder then holds the new picture several
     // times over.
-    if (header.format == ImageFormat::WebP && !header.lossless && header.bands == 3 &&
-        pages == 1) {
+    if (header.format == ImageFormat::WebP && !header.lossless && header.bands == 3 && pages == 1) {
         const std::int64_t shrink = WebpShrinkOnLoad(header, width, height);
         const std::int64_t target = static_cast<std::int64_t>(width) * height;
         return pixels / (shrink * shrink) * bands * 2 + target * 8 + 16 * MiB;

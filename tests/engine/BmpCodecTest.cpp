@@ -38,7 +38,7 @@ constexpr std::uint32_t kRunLength4 = 2;
 enum class Runs { None, Repeats, Literals, NoLastEndOfLine };
 
 // How a test file is laid out; the pixels are a fixed pattern with stretches of repeats.
-struct BmpSpec {
+struct BmpRecipe {
     int width = 37;
     int height = 11;
     int bits = 24;
@@ -66,10 +66,10 @@ void SetLe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
         bytes[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-std::uint32_t TableSize(const BmpSpec& spec) {
-    if (spec.bits > 8)
+std::uint32_t TableSize(const BmpRecipe& recipe) {
+    if (recipe.bits > 8)
         return 0;
-    return spec.coloursUsed != 0 ? spec.coloursUsed : 1u << spec.bits;
+    return recipe.coloursUsed != 0 ? recipe.coloursUsed : 1u << recipe.bits;
 }
 
 // Stretches of five alike, then of changing values, so runs and literals both occur.
@@ -103,44 +103,44 @@ void AppendRunLengthRow(const std::vector<int>& row, Runs runs, Bytes& out) {
     }
 }
 
-Bytes BuildBmp(const BmpSpec& spec) {
-    const std::uint32_t table = TableSize(spec);
-    const int range = spec.indexRange != 0 ? spec.indexRange : static_cast<int>(table);
+Bytes BuildBmp(const BmpRecipe& recipe) {
+    const std::uint32_t table = TableSize(recipe);
+    const int range = recipe.indexRange != 0 ? recipe.indexRange : static_cast<int>(table);
     Bytes out{'B', 'M'};
     PutLe32(out, 0);
     PutLe32(out, 0);
-    PutLe32(out, 14 + spec.infoBytes + 4 * table);
-    PutLe32(out, spec.infoBytes);
-    PutLe32(out, static_cast<std::uint32_t>(spec.width));
-    PutLe32(out, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height));
+    PutLe32(out, 14 + recipe.infoBytes + 4 * table);
+    PutLe32(out, recipe.infoBytes);
+    PutLe32(out, static_cast<std::uint32_t>(recipe.width));
+    PutLe32(out, static_cast<std::uint32_t>(recipe.topDown ? -recipe.height : recipe.height));
     PutLe16(out, 1);
-    PutLe16(out, static_cast<std::uint32_t>(spec.bits));
-    PutLe32(out, spec.compression);
+    PutLe16(out, static_cast<std::uint32_t>(recipe.bits));
+    PutLe32(out, recipe.compression);
     PutLe32(out, 0);
     PutLe32(out, 2835);
     PutLe32(out, 2835);
-    PutLe32(out, spec.coloursUsed);
+    PutLe32(out, recipe.coloursUsed);
     PutLe32(out, 0);
-    if (spec.infoBytes > 40) {
+    if (recipe.infoBytes > 40) {
         for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
             PutLe32(out, mask);
-        PutLe32(out, spec.colourSpace);
-        out.resize(14 + spec.infoBytes, 0);
+        PutLe32(out, recipe.colourSpace);
+        out.resize(14 + recipe.infoBytes, 0);
     }
     for (std::uint32_t i = 0; i < table; ++i)
         out.insert(out.end(),
                    {static_cast<std::uint8_t>(i * 37), static_cast<std::uint8_t>(255 - i),
                     static_cast<std::uint8_t>(i * 11 + 5), 0});
-    const std::size_t stride = (static_cast<std::size_t>(spec.width) * spec.bits + 31) / 32 * 4;
-    for (int stored = 0; stored < spec.height; ++stored) {
-        const int y = spec.topDown ? stored : spec.height - 1 - stored;
-        std::vector<int> row(static_cast<std::size_t>(spec.width));
-        for (int x = 0; x < spec.width; ++x)
-            row[static_cast<std::size_t>(x)] = Pattern(x, y, spec.bits > 8 ? 256 : range);
-        if (spec.runs != Runs::None) {
-            AppendRunLengthRow(row, spec.runs, out);
-            const bool last = stored == spec.height - 1;
-            if (!last || spec.runs != Runs::NoLastEndOfLine)
+    const std::size_t stride = (static_cast<std::size_t>(recipe.width) * recipe.bits + 31) / 32 * 4;
+    for (int stored = 0; stored < recipe.height; ++stored) {
+        const int y = recipe.topDown ? stored : recipe.height - 1 - stored;
+        std::vector<int> row(static_cast<std::size_t>(recipe.width));
+        for (int x = 0; x < recipe.width; ++x)
+            row[static_cast<std::size_t>(x)] = Pattern(x, y, recipe.bits > 8 ? 256 : range);
+        if (recipe.runs != Runs::None) {
+            AppendRunLengthRow(row, recipe.runs, out);
+            const bool last = stored == recipe.height - 1;
+            if (!last || recipe.runs != Runs::NoLastEndOfLine)
                 out.insert(out.end(), {0, 0});
             if (last)
                 out.insert(out.end(), {0, 1});
@@ -148,16 +148,16 @@ Bytes BuildBmp(const BmpSpec& spec) {
         }
         const std::size_t start = out.size();
         out.resize(start + stride, 0);
-        for (int x = 0; x < spec.width; ++x) {
+        for (int x = 0; x < recipe.width; ++x) {
             const auto value = static_cast<std::uint32_t>(row[static_cast<std::size_t>(x)]);
-            if (spec.bits >= 16) {
-                const int bytes = spec.bits / 8;
+            if (recipe.bits >= 16) {
+                const int bytes = recipe.bits / 8;
                 for (int c = 0; c < bytes; ++c)
                     out[start + static_cast<std::size_t>(x * bytes + c)] =
                         static_cast<std::uint8_t>(value * (c + 1) + 40 * c);
             } else {
-                const int perByte = 8 / spec.bits;
-                const int shift = 8 - spec.bits * (1 + x % perByte);
+                const int perByte = 8 / recipe.bits;
+                const int shift = 8 - recipe.bits * (1 + x % perByte);
                 out[start + static_cast<std::size_t>(x / perByte)] |=
                     static_cast<std::uint8_t>(value << shift);
             }
@@ -204,7 +204,7 @@ public:
 
 struct PlainCase {
     const char* name;
-    BmpSpec spec;
+    BmpRecipe recipe;
 };
 
 class PlainBmp : public ::testing::TestWithParam<PlainCase> {
@@ -213,8 +213,8 @@ protected:
 };
 
 TEST_P(PlainBmp, ReadsAsImageMagickReadsIt) {
-    const BmpSpec& spec = GetParam().spec;
-    const Bytes file = BuildBmp(spec);
+    const BmpRecipe& recipe = GetParam().recipe;
+    const Bytes file = BuildBmp(recipe);
     const fs::path path = folder / "plain.bmp";
     WriteFile(path, file);
     const VImage reference = ReadByImageMagick(path);
@@ -231,17 +231,17 @@ TEST_P(PlainBmp, ReadsAsImageMagickReadsIt) {
     EXPECT_EQ(std::memcmp(decoded->pixels.get(), expected.data(), expected.size()), 0);
 }
 
-PlainCase Plain(const char* name, BmpSpec spec) {
-    return {name, spec};
+PlainCase Plain(const char* name, BmpRecipe recipe) {
+    return {name, recipe};
 }
 
-BmpSpec Rle8(Runs runs) {
-    BmpSpec spec;
-    spec.bits = 8;
-    spec.compression = bmp::kRunLength8;
-    spec.runs = runs;
-    spec.width = 301; // runs and literals longer than one count holds
-    return spec;
+BmpRecipe Rle8(Runs runs) {
+    BmpRecipe recipe;
+    recipe.bits = 8;
+    recipe.compression = bmp::kRunLength8;
+    recipe.runs = runs;
+    recipe.width = 301; // runs and literals longer than one count holds
+    return recipe;
 }
 
 const PlainCase kPlainCases[] = {
@@ -266,7 +266,7 @@ INSTANTIATE_TEST_SUITE_P(Layouts, PlainBmp, ::testing::ValuesIn(kPlainCases), Ca
 
 struct RefusedCase {
     const char* name;
-    BmpSpec spec;
+    BmpRecipe recipe;
     std::function<void(Bytes&)> damage;
 };
 
@@ -274,7 +274,7 @@ class RefusedBmp : public ::testing::TestWithParam<RefusedCase> {};
 
 TEST_P(RefusedBmp, IsLeftToImageMagick) {
     const RefusedCase& one = GetParam();
-    Bytes file = BuildBmp(one.spec);
+    Bytes file = BuildBmp(one.recipe);
     if (one.damage)
         one.damage(file);
     EXPECT_FALSE(DecodePlainBmp(file, 1 << 20));
@@ -321,9 +321,9 @@ const RefusedCase kRefusedCases[] = {
     {"16-colour run-length", {.bits = 4, .compression = kRunLength4}, NoDamage},
     {"run-length stored top down",
      [] {
-         BmpSpec spec = Rle8(Runs::Repeats);
-         spec.topDown = true;
-         return spec;
+         BmpRecipe recipe = Rle8(Runs::Repeats);
+         recipe.topDown = true;
+         return recipe;
      }(),
      NoDamage},
     {"an index past the table", {.bits = 8, .coloursUsed = 100, .indexRange = 256}, NoDamage},
@@ -387,13 +387,13 @@ const RefusedCase kRefusedCases[] = {
 INSTANTIATE_TEST_SUITE_P(Files, RefusedBmp, ::testing::ValuesIn(kRefusedCases), CaseName{});
 
 TEST(RefusedBmp, CutAnywhereIsLeftToImageMagick) {
-    for (const BmpSpec& spec :
-         {BmpSpec{}, BmpSpec{.bits = 4}, Rle8(Runs::Repeats), Rle8(Runs::Literals)}) {
-        const Bytes file = BuildBmp(spec);
+    for (const BmpRecipe& recipe :
+         {BmpRecipe{}, BmpRecipe{.bits = 4}, Rle8(Runs::Repeats), Rle8(Runs::Literals)}) {
+        const Bytes file = BuildBmp(recipe);
         ASSERT_TRUE(DecodePlainBmp(file, 1 << 20));
         for (std::size_t size = 0; size < file.size(); ++size)
             EXPECT_FALSE(DecodePlainBmp(std::span(file.data(), size), 1 << 20))
-                << spec.bits << " bits cut to " << size << " of " << file.size() << " bytes";
+                << recipe.bits << " bits cut to " << size << " of " << file.size() << " bytes";
     }
 }
 
