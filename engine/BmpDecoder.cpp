@@ -46,7 +46,7 @@ bool PaintIndexed(const std::uint8_t* indices, std::size_t count, const Palette&
 bool DecodeUncompressed(std::span<const std::uint8_t> file, const BmpLayout& layout,
                         const Palette& palette, const Picture& picture) {
     const int bits = layout.bitsPerPixel;
-    const std::size_t stride = (picture.width * static_cast<std::size_t>(bits) + 31) / 32 * 4;
+    const std::size_t stride = bmp::RowBytes(picture.width, bits);
     if ((file.size() - layout.pixelOffset) / stride < picture.height)
         return false;
     std::vector<std::uint8_t> indices(bits < 24 ? picture.width : 0);

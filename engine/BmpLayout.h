@@ -13,6 +13,13 @@ inline constexpr std::uint32_t kRunLength8 = 1;   // BI_RLE8
 inline constexpr std::size_t kFileHeaderBytes = 14;
 // The file header and the largest information header (BITMAPV5HEADER).
 inline constexpr std::size_t kLargestHeadBytes = kFileHeaderBytes + 124;
+// Resolutions are stored in pixels per metre; libvips keeps them per millimetre.
+inline constexpr double kMillimetresPerMetre = 1000.0;
+
+// The bytes one uncompressed row takes: its pixels, padded to a whole number of 4-byte words.
+inline std::size_t RowBytes(std::size_t width, int bitsPerPixel) {
+    return (width * static_cast<std::size_t>(bitsPerPixel) + 31) / 32 * 4;
+}
 } // namespace bmp
 
 // How a BMP file stores its picture, as its two headers say.

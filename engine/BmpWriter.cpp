@@ -15,7 +15,6 @@ namespace kovi {
 namespace {
 
 constexpr std::uint32_t kInfoHeaderBytes = 40;
-constexpr double kMillimetresPerMetre = 1000.0;
 constexpr std::size_t kLongestRun = 255;
 constexpr std::size_t kShortestLiteral = 3; // shorter stretches are cheaper as runs of one
 
@@ -30,7 +29,7 @@ void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 }
 
 std::uint32_t PixelsPerMetre(double pixelsPerMillimetre) {
-    const double value = std::round(pixelsPerMillimetre * kMillimetresPerMetre);
+    const double value = std::round(pixelsPerMillimetre * bmp::kMillimetresPerMetre);
     return value > 0 && value < INT32_MAX ? static_cast<std::uint32_t>(value) : 0;
 }
 
@@ -74,12 +73,8 @@ void FinishSizes(std::vector<std::uint8_t>& out, std::size_t pixelOffset) {
     put(bmp::kFileHeaderBytes + 20, out.size() - pixelOffset);
 }
 
-std::size_t Stride(std::size_t width, int bits) {
-    return (width * static_cast<std::size_t>(bits) + 31) / 32 * 4;
-}
-
 void AppendColourRows(const Picture& picture, std::vector<std::uint8_t>& out) {
-    const std::size_t stride = Stride(picture.width, 24);
+    const std::size_t stride = bmp::RowBytes(picture.width, 24);
     for (std::size_t y = picture.height; y-- > 0;) {
         const std::uint8_t* in = picture.row(y);
         const std::size_t start = out.size();
@@ -95,7 +90,7 @@ void AppendColourRows(const Picture& picture, std::vector<std::uint8_t>& out) {
 
 void AppendPackedRows(const std::vector<std::uint8_t>& indices, std::size_t width,
                       std::size_t height, int bits, std::vector<std::uint8_t>& out) {
-    const std::size_t stride = Stride(width, bits);
+    const std::size_t stride = bmp::RowBytes(width, bits);
     const std::size_t perByte = static_cast<std::size_t>(8 / bits);
     for (std::size_t y = height; y-- > 0;) {
         const std::uint8_t* in = indices.data() + y * width;

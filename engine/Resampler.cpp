@@ -175,11 +175,10 @@ std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
     auto decoded = DecodePlainBmp(*file, kMaxWholeFramePixels);
     if (!decoded || decoded->width != header.width || decoded->height != header.height)
         return std::nullopt;
-    constexpr double kMillimetresPerMetre = 1000.0;
     const BmpLayout& layout = *header.bmp;
     return Opened{WrapPixels(std::move(*decoded), VIPS_INTERPRETATION_sRGB,
-                             std::max(0, layout.xPixelsPerMetre) / kMillimetresPerMetre,
-                             std::max(0, layout.yPixelsPerMetre) / kMillimetresPerMetre),
+                             std::max(0, layout.xPixelsPerMetre) / bmp::kMillimetresPerMetre,
+                             std::max(0, layout.yPixelsPerMetre) / bmp::kMillimetresPerMetre),
                   true, true};
 }
 

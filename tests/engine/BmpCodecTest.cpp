@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <set>
@@ -167,19 +166,6 @@ Bytes BuildBmp(const BmpRecipe& recipe) {
     return out;
 }
 
-Bytes PixelsOf(const VImage& image) {
-    std::size_t size = 0;
-    const std::unique_ptr<void, GFreeDeleter> memory(image.write_to_memory(&size));
-    const auto* bytes = static_cast<const std::uint8_t*>(memory.get());
-    return {bytes, bytes + size};
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 // The picture as ImageMagick decodes it, as 8-bit RGB.
 VImage ReadByImageMagick(const fs::path& path) {
     RequireOperation("magickload");
@@ -216,7 +202,7 @@ TEST_P(PlainBmp, ReadsAsImageMagickReadsIt) {
     const BmpRecipe& recipe = GetParam().recipe;
     const Bytes file = BuildBmp(recipe);
     const fs::path path = folder / "plain.bmp";
-    WriteFile(path, file);
+    testing::WriteBytes(path, {file.begin(), file.end()});
     const VImage reference = ReadByImageMagick(path);
 
     const auto layout = ReadBmpLayout(file);
@@ -226,7 +212,7 @@ TEST_P(PlainBmp, ReadsAsImageMagickReadsIt) {
     EXPECT_EQ(decoded->width, reference.width());
     EXPECT_EQ(decoded->height, reference.height());
     ASSERT_EQ(decoded->bands, 3);
-    const Bytes expected = PixelsOf(reference);
+    const Bytes expected = testing::PixelBytes(reference);
     ASSERT_EQ(decoded->bytes, expected.size());
     EXPECT_EQ(std::memcmp(decoded->pixels.get(), expected.data(), expected.size()), 0);
 }
@@ -454,9 +440,9 @@ TEST_P(WrittenBmp, ReadsBackAsThePictureItWasGiven) {
     }
 
     const fs::path path = folder / "written.bmp";
-    WriteFile(path, sink.written);
-    const Bytes expected = PixelsOf(picture);
-    EXPECT_EQ(PixelsOf(ReadByImageMagick(path)), expected);
+    testing::WriteBytes(path, {sink.written.begin(), sink.written.end()});
+    const Bytes expected = testing::PixelBytes(picture);
+    EXPECT_EQ(testing::PixelBytes(ReadByImageMagick(path)), expected);
     const auto decoded = DecodePlainBmp(sink.written, 1 << 20);
     ASSERT_TRUE(decoded);
     ASSERT_EQ(decoded->bytes, expected.size());
@@ -483,7 +469,7 @@ TEST(WrittenBmp, ChoosesTheColoursOfAPhotograph) {
         ASSERT_TRUE(WriteBmp(picture, {bits, bits == 8}, sink, error)) << error;
         const auto decoded = DecodePlainBmp(sink.written, 1 << 20);
         ASSERT_TRUE(decoded);
-        const Bytes expected = PixelsOf(picture.cast(VIPS_FORMAT_UCHAR));
+        const Bytes expected = testing::PixelBytes(picture.cast(VIPS_FORMAT_UCHAR));
         ASSERT_EQ(decoded->bytes, expected.size());
         std::set<std::uint32_t> colours;
         double difference = 0;

@@ -44,13 +44,6 @@ Bytes ReadAll(const fs::path& path) {
     return {bytes.begin(), bytes.end()};
 }
 
-Bytes PixelsOf(const VImage& image) {
-    std::size_t size = 0;
-    const std::unique_ptr<void, GFreeDeleter> memory(image.write_to_memory(&size));
-    const auto* bytes = static_cast<const std::uint8_t*>(memory.get());
-    return {bytes, bytes + size};
-}
-
 struct PlainCase {
     const char* name;
     int bands;
@@ -82,7 +75,7 @@ TEST_P(PlainPng, ReadsAsLibpngReadsIt) {
     EXPECT_EQ(decoded->bands, reference.bands());
     EXPECT_EQ(decoded->sampleBytes, one.sixteen ? 2 : 1);
     EXPECT_EQ(decoded->opaque, one.opaque);
-    const Bytes expected = PixelsOf(reference);
+    const Bytes expected = testing::PixelBytes(reference);
     ASSERT_EQ(decoded->bytes, expected.size());
     EXPECT_EQ(std::memcmp(decoded->pixels.get(), expected.data(), expected.size()), 0);
 }

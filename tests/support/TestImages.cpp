@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <memory>
 
 #include "engine/ImageHeader.h"
 #include "engine/VipsRuntime.h"
@@ -69,6 +70,13 @@ void SaveAs(const VImage& image, const std::filesystem::path& path, const std::s
     } else {
         image.write_to_file((path.string() + (options.empty() ? "" : "[" + options + "]")).c_str());
     }
+}
+
+std::vector<std::uint8_t> PixelBytes(const VImage& image) {
+    std::size_t size = 0;
+    const std::unique_ptr<void, decltype(&g_free)> memory(image.write_to_memory(&size), g_free);
+    const auto* bytes = static_cast<const std::uint8_t*>(memory.get());
+    return {bytes, bytes + size};
 }
 
 VImage Animation(const std::vector<VImage>& frames, int delay) {

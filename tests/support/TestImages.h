@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ vips::VImage Solid(int width, int height, const std::vector<double>& colour);
 vips::VImage Cmyk(int width, int height);
 // The image at 16 bits per sample, its full range kept.
 vips::VImage Sixteen(const vips::VImage& image);
+
+// The image's pixels as bytes, row after row, for comparing decoders byte for byte.
+std::vector<std::uint8_t> PixelBytes(const vips::VImage& image);
 
 // Frames stacked for an animated or multi-page save, with delays in milliseconds and loop 0.
 vips::VImage Animation(const std::vector<vips::VImage>& frames, int delay);
