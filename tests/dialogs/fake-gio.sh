@@ -1,31 +1,20 @@
 #!/bin/sh
-# A stand-in for gio in the tests: logs its arguments and the answers it reads, asks what
-# FAKE_GIO_MODE says, and names the mounted folder FAKE_GIO_LOCAL when asked for information.
-printf 'args %s\n' "$*" >> "$FAKE_GIO_LOG"
-if [ "$1" = info ]; then
-    [ -n "$FAKE_GIO_LOCAL" ] || exit 1
-    printf 'display name: share\nuri: %s\nlocal path: %s\n' "$4" "$FAKE_GIO_LOCAL"
-    exit 0
-fi
+# A stand-in for gio: logs its arguments and the answers it reads to gio.log beside it, and asks
+# what FAKE_GIO_MODE says; the mounted folder is /gvfs/x.
+printf 'args %s\n' "$*" >> "$0.log"
+[ "$1" = info ] && echo 'local path: /gvfs/x' && exit 0
 case "$FAKE_GIO_MODE" in
 login)
-    while :; do
-        printf 'Authentication Required\nEnter user and password for share on server:\n'
-        printf 'User [root]: '; read user || exit 2
-        printf 'Domain [WORKGROUP]: '; read domain || exit 2
-        printf 'Password: '; read password || exit 2
-        printf 'answer %s/%s/%s\n' "$user" "$domain" "$password" >> "$FAKE_GIO_LOG"
+    while printf 'User [root]: ' && read user && printf 'Domain [WORKGROUP]: ' && read domain &&
+        printf 'Password: ' && read password; do
+        printf 'answer %s/%s/%s\n' "$user" "$domain" "$password" >> "$0.log"
         [ "$password" = secret ] && exit 0
-    done ;;
+    done
+    exit 2 ;;
 fail)
     echo "gio: $2: volume doesn't implement mount" >&2
     exit 2 ;;
 question)
     printf 'The identity of the remote computer is unknown.\n[1] Log In Anyway\n[2] Cancel Login\nChoice: '
-    read choice || exit 2
-    printf 'answer %s\n' "$choice" >> "$FAKE_GIO_LOG"
-    exit 0 ;;
-hang)
-    read never ;;
+    read choice && printf 'answer %s\n' "$choice" >> "$0.log" ;;
 esac
-exit 0
