@@ -48,12 +48,27 @@ public:
     Pass enter(std::int64_t bytes) {
         bytes = std::clamp<std::int64_t>(bytes, 0, budget_);
         std::unique_lock lock(mutex_);
-        released_.wait(lock, [&] { return inUse_ == 0 || inUse_ + bytes <= budget_; });
+        ++waiting_;
+        released_.wait(lock, [&] { return fits(bytes); });
+        --waiting_;
         inUse_ += bytes;
         return Pass(this, bytes);
     }
 
+    // What a test of the gate can see without timing: whether `bytes` would go in now, and how
+    // many callers of enter() are still inside it.
+    bool admits(std::int64_t bytes) {
+        std::lock_guard lock(mutex_);
+        return fits(std::clamp<std::int64_t>(bytes, 0, budget_));
+    }
+    int waiting() {
+        std::lock_guard lock(mutex_);
+        return waiting_;
+    }
+
 private:
+    bool fits(std::int64_t bytes) const { return inUse_ == 0 || inUse_ + bytes <= budget_; }
+
     void give_back(std::int64_t bytes) {
         {
             std::lock_guard lock(mutex_);
@@ -66,6 +81,7 @@ private:
     std::mutex mutex_;
     std::condition_variable released_;
     std::int64_t inUse_ = 0;
+    int waiting_ = 0;
 };
 
 } // namespace kovi

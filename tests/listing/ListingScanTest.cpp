@@ -1,5 +1,7 @@
-// The listing scan over real files: which rows, what counts, and that nothing is touched.
+// The listing below its window: the scan over real files (which rows, what counts, that nothing
+// is touched and a stop ends it) and the bytes of its export.
 #include "listing/ListingScan.h"
+#include "listing/ListingExport.h"
 
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"
@@ -10,106 +12,92 @@ namespace kovi {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ColourRamp;
-using testing::GreyRamp;
 using testing::ReadBytes;
-using testing::TempFolder;
 using testing::WriteBytes;
 
 class ListingScan : public ::testing::Test {
 protected:
     void Draw(const char* name, int width, int height) {
-        ColourRamp(width, height).write_to_file((folder / name).c_str());
+        testing::ColourRamp(width, height).write_to_file((folder / name).c_str());
     }
-
-    ListingResult Scan(const std::string& target = "640x480", bool subFolders = false) {
-        rows.clear();
+    ListingResult Scan() {
         ListingCallbacks callbacks;
         callbacks.row = [this](const ListingRow& row) {
             rows.push_back(row);
         };
-        callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
-            captions.push_back(std::to_string(index + 1) + " of " + std::to_string(count));
-            if (stopAfter && index == *stopAfter)
-                abortRequested = true;
+        callbacks.fileStarted = [this](std::size_t index, std::size_t) {
+            abortRequested = abortRequested || index == stopAt;
         };
-        return BuildDetailedListing(folder.path(), target, subFolders, abortRequested, callbacks);
+        return BuildDetailedListing(folder.path(), "640x480", false, abortRequested, callbacks);
     }
 
-    TempFolder folder;
+    testing::TempFolder folder;
     std::atomic<bool> abortRequested{false};
     std::vector<ListingRow> rows;
-    std::vector<std::string> captions;
-    std::optional<std::size_t> stopAfter;
+    std::size_t stopAt = 100;
 };
 
-TEST_F(ListingScan, ListsReadableImagesAndCountsThoseTheTargetWouldShrink) {
+TEST_F(ListingScan, ListsReadableImagesCountsThoseTheTargetWouldShrinkAndTouchesNothing) {
     Draw("a-exact.png", 640, 480);
     Draw("b-wider.jpg", 641, 480);
     Draw("c-taller.png", 640, 481);
     Draw("d-tall.gif", 100, 2000);
     Draw("e-small.jpg", 320, 240);
     WriteBytes(folder / "f-notes.txt", "text among the images");
-    GreyRamp(50, 40).write_to_file((folder / "g-grey.webp").c_str());
+    testing::GreyRamp(50, 40).write_to_file((folder / "g-grey.webp").c_str());
     WriteBytes(folder / "h-empty.jpg", "");
+    const std::string before = ReadBytes(folder / "b-wider.jpg");
     const ListingResult result = Scan();
 
     EXPECT_EQ(result.status, ListingStatus::Completed);
-    EXPECT_EQ(result.fileCount, 8u);
-    EXPECT_EQ(result.rowCount, 6u);
-    EXPECT_EQ(result.wouldBeProcessed, 3);
+    EXPECT_EQ(std::tuple(result.fileCount, result.rowCount, result.wouldBeProcessed),
+              std::tuple(8u, 6u, 3));
     ASSERT_EQ(rows.size(), 6u);
     std::int64_t total = 0;
     for (const auto& row : rows)
         total += row.fileBytes;
     EXPECT_EQ(result.totalBytes, total);
-    EXPECT_EQ(captions.back(), "8 of 8") << "every collected file counts in the caption";
-
-    EXPECT_EQ(rows[0].path, folder / "a-exact.png");
-    EXPECT_EQ(rows[0].fileBytes, static_cast<std::int64_t>(fs::file_size(folder / "a-exact.png")));
-    EXPECT_EQ(std::tuple(rows[0].width, rows[0].height, rows[0].format, rows[0].colours,
-                         rows[0].bitsPerPixel),
-              std::tuple(640, 480, std::string("PNG"), std::int64_t{16777216}, 24));
-    EXPECT_EQ(rows[1].format, "JPG");
-    EXPECT_EQ(rows[3].format, "GIF");
-    EXPECT_EQ(rows[5].path, folder / "g-grey.webp");
-    EXPECT_EQ(rows[5].format, "") << "a format without a name in the table lists empty";
-}
-
-TEST_F(ListingScan, TouchesNothing) {
-    Draw("a.jpg", 1600, 1200);
-    const std::string before = ReadBytes(folder / "a.jpg");
-    Scan();
-    EXPECT_EQ(ReadBytes(folder / "a.jpg"), before);
+    EXPECT_EQ(std::tuple(rows[0].path, rows[0].fileBytes, rows[0].width, rows[0].height,
+                         rows[0].format, rows[0].colours, rows[0].bitsPerPixel),
+              std::tuple(folder / "a-exact.png",
+                         static_cast<std::int64_t>(fs::file_size(folder / "a-exact.png")), 640, 480,
+                         std::string("PNG"), std::int64_t{16777216}, 24));
+    EXPECT_EQ(std::tuple(rows[1].format, rows[3].format, rows[3].height, rows[5].format),
+              std::tuple(std::string("JPG"), std::string("GIF"), 2000, std::string()))
+        << "a format without a name in the table lists empty";
+    EXPECT_EQ(ReadBytes(folder / "b-wider.jpg"), before);
     EXPECT_FALSE(fs::exists(folder / "kovilog.txt"));
 }
 
 TEST_F(ListingScan, AStopEndsTheScanBeforeTheNextFile) {
     for (const char* name : {"a.png", "b.png", "c.png", "d.png", "e.png"})
         Draw(name, 800, 600);
-    stopAfter = 1;
+    stopAt = 1; // asked while the second file is read
     const ListingResult result = Scan();
     EXPECT_EQ(result.status, ListingStatus::Aborted);
-    EXPECT_EQ(result.rowCount, 2u);
-    EXPECT_EQ(rows.size(), 2u);
-    EXPECT_EQ(result.wouldBeProcessed, 2);
-    EXPECT_EQ(
-        ListingSummaryText(result, ","), "Total image bytes: " + [&] {
-            std::string text = std::to_string(result.totalBytes);
-            for (auto at = text.size(); at > 3; at -= 3)
-                text.insert(at - 3, ",");
-            return text;
-        }() + "\r\nWould be processed by current resolution: 2");
+    EXPECT_EQ(std::tuple(result.rowCount, rows.size(), result.wouldBeProcessed),
+              std::tuple(2u, 2u, 2));
 }
 
-TEST_F(ListingScan, NothingToListAndNothingCounted) {
-    EXPECT_EQ(Scan().status, ListingStatus::NoFiles);
-    Draw("a.png", 100, 100);
-    EXPECT_EQ(Scan("axb").status, ListingStatus::InvalidTarget);
-    const ListingResult small = Scan();
-    EXPECT_EQ(small.wouldBeProcessed, 0);
-    EXPECT_EQ(ListingSummaryText(small, ",").substr(ListingSummaryText(small, ",").find("\r\n")),
-              "\r\nWould be processed by current resolution: ");
+// Cells are joined as they are, with quotes and commas, and a format without a name left empty.
+TEST(ListingExport, WritesTheHeaderThenRowsUpToTheFirstEmptyPathOverAnEarlierFile) {
+    testing::TempFolder folder;
+    const auto file = folder / "listing.csv";
+    WriteBytes(file, "an earlier export that was much longer than the new one\r\n");
+    ASSERT_FALSE(
+        WriteListingExport(file, {{"/p/a.jpg", "10", "2", "3", "JPG", "16777216", "24"},
+                                  {"/p/b,\"c\".webp", "20", "4", "5", "", "256", "8"},
+                                  std::vector<std::string>(7),
+                                  {"/p/after-the-end.gif", "1", "1", "1", "GIF", "2", "1"}}));
+    EXPECT_EQ(ReadBytes(file),
+              "FILENAME,FILESIZE,XRES,YRES,FORMAT,COLOURS,BPP\r\n"
+              "/p/a.jpg,10,2,3,JPG,16777216,24\r\n/p/b,\"c\".webp,20,4,5,,256,8\r\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1)
+        << "nothing is left beside the export";
+    EXPECT_TRUE(WriteListingExport(folder / "missing" / "listing.csv", {}));
+    fs::create_directory(folder / "a-folder.csv");
+    EXPECT_TRUE(WriteListingExport(folder / "a-folder.csv", {}));
+    EXPECT_TRUE(fs::is_directory(folder / "a-folder.csv"));
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// A settings store and list files damaged by hand or by a crash: the program still starts,
-// shows sensible values, and loses nothing the user had; the store is rewritten only by the
-// user's own actions.
+// A settings store damaged by hand or by a crash: the program still starts with sensible
+// values and loses nothing the user had; the store is rewritten only by the user's own actions.
 #include "app/MainWindow.h"
 #include "app/ProgramFolder.h"
 #include "platform/ImageView.h"
@@ -9,188 +8,95 @@
 #include "tests/support/TempFolder.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <random>
 
 namespace kovi {
 
-using testing::ReadBytes;
 using testing::SettingsSandbox;
-using testing::WriteBytes;
+
+const std::string DamagedValues =
+    "[Settings]\nlastresindex=x\nprocesssubs=yes\njpegchrom=-5\n"
+    "jpeglum=99999999999999999999\na line that is no setting\n"
+    "showtips=2\nwritelog=banana\n=\n[Settings\n\x01\x02\xFF\xFE=\x80\n"
+    "[Other]\nkept=by the user\n";
 
 class DamagedSettingsTest : public QObject {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
+    std::unique_ptr<MainWindow> start(const std::string& store) {
+        QDir().mkpath(QFileInfo(sandbox_->storeFile()).path());
+        testing::WriteBytes(sandbox_->storeFile().toStdString(), store);
+        auto window = std::make_unique<MainWindow>(settings_);
+        window->show();
+        (void)QTest::qWaitForWindowExposed(window.get());
+        return window;
+    }
 
-    void damagedValuesShowDefaultsAndTheStoreIsLeftAsItWas();
-    void quitWritesItsFourSettingsAndKeepsEverythingElse();
-    void aStoreThatIsNoSettingsFileAtAllStartsWithDefaults_data();
-    void aStoreThatIsNoSettingsFileAtAllStartsWithDefaults();
-    void damagedCustomResolutionsAreListedAsTheyAreAndNotRewritten_data();
-    void damagedCustomResolutionsAreListedAsTheyAreAndNotRewritten();
-
-private:
-    std::unique_ptr<MainWindow> start();
-    std::string storeFile() const { return sandbox_->storeFile().toStdString(); }
-    void writeStore(const std::string& bytes);
-
-    std::unique_ptr<SettingsSandbox> sandbox_;
-    std::unique_ptr<QTemporaryDir> programFolder_;
+    std::optional<SettingsSandbox> sandbox_;
+    std::optional<testing::TempFolder> programFolder_;
     ProgramSettings settings_;
+
+private slots:
+    void init() {
+        sandbox_.emplace();
+        programFolder_.emplace();
+        SetProgramFolder(programFolder_->path());
+        settings_ = ProgramSettings();
+    }
+    void cleanup() {
+        SetProgramFolder({});
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void aDamagedStoreShowsDefaultsAndIsLeftAsItWas_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("damaged values") << QByteArray::fromStdString(DamagedValues);
+        QTest::newRow("no text at all") << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\xFF\xFE", 18);
+        QTest::newRow("cut short in a section name") << QByteArray("[Sett");
+        QTest::newRow("a value of 10 MB")
+            << (QByteArray("[Settings]\nlastresindex=") + QByteArray(10 * 1024 * 1024, '9'));
+    }
+    void aDamagedStoreShowsDefaultsAndIsLeftAsItWas() {
+        QFETCH(QByteArray, bytes);
+        auto window = start(bytes.toStdString());
+        QCOMPARE(window->targetResolution(), QStringLiteral("80x80"));
+        QVERIFY(!window->processSubFolders());
+        QCOMPARE(window->imageView().JpegChromFactor(), 1);
+        QCOMPARE(window->imageView().JpegLumFactor(), 1);
+        QCOMPARE(settings_.ShowTips, 1);
+        QCOMPARE(settings_.WriteLog, 1);
+        QCOMPARE(window->SelectedFolder(), QStringLiteral("/"));
+        window->close();
+        window.reset();
+        QVERIFY(testing::ReadBytes(sandbox_->storeFile().toStdString()) == bytes.toStdString());
+    }
+
+    // Quit writes the four settings it owns, over damaged values too, and nothing else.
+    void quitWritesItsFourSettingsAndKeepsEverythingElse() {
+        const QString folder = QString::fromStdString(programFolder_->path().string());
+        auto window =
+            start(DamagedValues + "[Settings]\nlastfolder=" + folder.toStdString() + "\n");
+        QCOMPARE(window->SelectedFolder(), folder);
+        window->chooseResolution(3);
+        window->findChild<QPushButton*>(QStringLiteral("cmdQuit"))->click();
+        window.reset();
+        const auto stored = [](const char* key) {
+            return SettingsSandbox::storedValue(QString::fromLatin1(key)).toString();
+        };
+        QCOMPARE(stored("lastresindex"), QStringLiteral("640x480"));
+        QCOMPARE(stored("jpegchrom"), QStringLiteral("1"));
+        QCOMPARE(stored("lastfolder"), folder);
+        QCOMPARE(stored("showtips"), QStringLiteral("2"));
+        QCOMPARE(stored("writelog"), QStringLiteral("banana"));
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope,
+                        QStringLiteral("Kovi rZk Lite"), QStringLiteral("Kovi rZk Lite"));
+        QCOMPARE(store.value(QStringLiteral("Other/kept")).toString(),
+                 QStringLiteral("by the user"));
+    }
 };
-
-void DamagedSettingsTest::init() {
-    sandbox_ = std::make_unique<SettingsSandbox>();
-    programFolder_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(sandbox_->isValid() && programFolder_->isValid());
-    SetProgramFolder(programFolder_->path().toStdString());
-    settings_ = ProgramSettings();
-}
-
-void DamagedSettingsTest::cleanup() {
-    SetProgramFolder({});
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
-}
-
-std::unique_ptr<MainWindow> DamagedSettingsTest::start() {
-    auto window = std::make_unique<MainWindow>(settings_);
-    window->show();
-    if (!QTest::qWaitForWindowExposed(window.get()))
-        qWarning("the main window was not shown");
-    return window;
-}
-
-void DamagedSettingsTest::writeStore(const std::string& bytes) {
-    QDir().mkpath(QFileInfo(sandbox_->storeFile()).path());
-    WriteBytes(storeFile(), bytes);
-}
-
-// Values out of range, of the wrong kind, or broken lines between them.
-const std::string DamagedStore = "[Settings]\n"
-                                 "lastresindex=x\n"
-                                 "processsubs=yes\n"
-                                 "jpegchrom=-5\n"
-                                 "jpeglum=99999999999999999999\n"
-                                 "a line that is no setting\n"
-                                 "showtips=2\n"
-                                 "writelog=banana\n"
-                                 "=\n"
-                                 "[Settings\n"
-                                 "\x01\x02\xFF\xFE=\x80\n"
-                                 "[Other]\n"
-                                 "kept=by the user\n";
-
-void DamagedSettingsTest::damagedValuesShowDefaultsAndTheStoreIsLeftAsItWas() {
-    writeStore(DamagedStore);
-    auto window = start();
-    QCOMPARE(window->targetResolution(), QStringLiteral("80x80"));
-    QVERIFY(!window->processSubFolders());
-    QCOMPARE(window->imageView().JpegChromFactor(), 1);
-    QCOMPARE(window->imageView().JpegLumFactor(), 1);
-    QCOMPARE(settings_.ShowTips, 1);
-    QCOMPARE(settings_.WriteLog, 1);
-    QCOMPARE(window->SelectedFolder(), QStringLiteral("/"));
-    window->close();
-    window.reset();
-    QCOMPARE(ReadBytes(storeFile()), DamagedStore);
-}
-
-void DamagedSettingsTest::quitWritesItsFourSettingsAndKeepsEverythingElse() {
-    const QString folder = programFolder_->path();
-    writeStore(DamagedStore + "[Settings]\nlastfolder=" + folder.toStdString() + "\n");
-    auto window = start();
-    QCOMPARE(window->SelectedFolder(), folder);
-    window->chooseResolution(3);
-    window->findChild<QPushButton*>(QStringLiteral("cmdQuit"))->click();
-    window.reset();
-
-    QCOMPARE(SettingsSandbox::storedValue(QStringLiteral("lastresindex")).toString(),
-             QStringLiteral("640x480"));
-    QCOMPARE(SettingsSandbox::storedValue(QStringLiteral("jpegchrom")).toString(),
-             QStringLiteral("1"));
-    QCOMPARE(SettingsSandbox::storedValue(QStringLiteral("lastfolder")).toString(), folder);
-    QCOMPARE(SettingsSandbox::storedValue(QStringLiteral("showtips")).toString(),
-             QStringLiteral("2"));
-    QCOMPARE(SettingsSandbox::storedValue(QStringLiteral("writelog")).toString(),
-             QStringLiteral("banana"));
-    QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Kovi rZk Lite"),
-                    QStringLiteral("Kovi rZk Lite"));
-    QCOMPARE(store.value(QStringLiteral("Other/kept")).toString(), QStringLiteral("by the user"));
-}
-
-void DamagedSettingsTest::aStoreThatIsNoSettingsFileAtAllStartsWithDefaults_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    std::mt19937 random(5);
-    QByteArray noise(64 * 1024, '\0');
-    for (char& byte : noise)
-        byte = static_cast<char>(random() & 0xFF);
-    QTest::newRow("random bytes") << noise;
-    QTest::newRow("nul bytes") << QByteArray(4096, '\0');
-    QTest::newRow("one 10 MB line") << QByteArray(10 * 1024 * 1024, 'x');
-    QTest::newRow("cut short in a section name") << QByteArray("[Sett");
-    QTest::newRow("a value of 10 MB")
-        << (QByteArray("[Settings]\nlastresindex=") + QByteArray(10 * 1024 * 1024, '9'));
-}
-
-void DamagedSettingsTest::aStoreThatIsNoSettingsFileAtAllStartsWithDefaults() {
-    QFETCH(QByteArray, bytes);
-    const std::string stored = bytes.toStdString();
-    writeStore(stored);
-    QElapsedTimer clock;
-    clock.start();
-    auto window = start();
-    QCOMPARE(window->targetResolution(), QStringLiteral("80x80"));
-    QCOMPARE(window->imageView().JpegChromFactor(), 1);
-    QCOMPARE(settings_.WriteLog, 1);
-    QVERIFY2(clock.elapsed() < 20000, "starting took too long");
-    window->close();
-    window.reset();
-    QVERIFY(ReadBytes(storeFile()) == stored);
-}
-
-void DamagedSettingsTest::damagedCustomResolutionsAreListedAsTheyAreAndNotRewritten_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("entries");
-    QTest::newRow("carriage returns only")
-        << QByteArray("700x500\r900x700\r") << QStringList{"700x500", "900x700"};
-    QTest::newRow("no final line end")
-        << QByteArray("700x500\r\n900x700") << QStringList{"700x500", "900x700"};
-    QTest::newRow("nul bytes") << QByteArray("700\0x500\r\n", 10)
-                               << QStringList{QString::fromLatin1("700\0x500", 8)};
-    QTest::newRow("not utf-8") << QByteArray("7\xFF"
-                                             "0x500\r\n")
-                               << QStringList{QString::fromUtf8("7\xFF"
-                                                                "0x500")};
-    QTest::newRow("one 10 MB line")
-        << (QByteArray(10 * 1024 * 1024, '7') + "x500\r\n640x480\r\n")
-        << QStringList{QString(10 * 1024 * 1024, QLatin1Char('7')) + "x500", "640x480"};
-}
-
-void DamagedSettingsTest::damagedCustomResolutionsAreListedAsTheyAreAndNotRewritten() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, entries);
-    const std::string custom = bytes.toStdString();
-    WriteBytes(CustomResolutionsFile(), custom);
-    QElapsedTimer clock;
-    clock.start();
-    auto window = start();
-    QVERIFY2(clock.elapsed() < 20000, "starting took too long");
-    QCOMPARE(window->resolutions().mid(9), entries);
-    QCOMPARE(window->targetResolution(), QStringLiteral("80x80"));
-    window->findChild<QPushButton*>(QStringLiteral("cmdQuit"))->click();
-    window.reset();
-    QVERIFY(ReadBytes(CustomResolutionsFile()) == custom);
-}
 
 } // namespace kovi
 
