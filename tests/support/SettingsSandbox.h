@@ -32,10 +32,6 @@ public:
         QSettings store = openStore();
         store.setValue(QStringLiteral("Settings/") + key, value);
     }
-    static QStringList storedKeys() {
-        QSettings store = openStore();
-        return store.allKeys();
-    }
 
     QString storeFile() const {
         const QString name = QString::fromLatin1(ProductName);

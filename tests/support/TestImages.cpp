@@ -119,14 +119,6 @@ int ExifNumber(const VImage& image, const char* field) {
     return std::atoi(image.get_string(field));
 }
 
-bool HasBlob(const VImage& image, const char* field) {
-    if (image.get_typeof(field) == 0)
-        return false;
-    std::size_t length = 0;
-    image.get_blob(field, &length);
-    return length > 0;
-}
-
 const std::string kTestXmp =
     "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
     "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "

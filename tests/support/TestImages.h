@@ -46,7 +46,6 @@ bool Near(const std::vector<double>& actual, const std::vector<double>& expected
 int IntField(const vips::VImage& image, const char* name);
 // The leading number of a libvips EXIF field ("640 (640, Long, ...)"), -1 when missing.
 int ExifNumber(const vips::VImage& image, const char* field);
-bool HasBlob(const vips::VImage& image, const char* field);
 // The bytes of a blob field, empty when it has none.
 std::string BlobBytes(const vips::VImage& image, const char* field);
 
