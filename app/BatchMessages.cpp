@@ -15,11 +15,15 @@ std::string ProcessSummaryMessage(const RunResult& result, std::string_view thou
         if (!report.reason.empty())
             text += " (" + report.reason + ")";
     }
-    if (result.notSaved.size() > NamedUnsavedFiles)
-        text += std::string(LineEnd) + "...";
-    if (!result.logError.empty())
-        text += std::string(LineEnd) + "The processing log " + result.logPath.string() +
-                " is incomplete: " + result.logError;
+    if (result.notSaved.size() > NamedUnsavedFiles) {
+        text += LineEnd;
+        text += "...";
+    }
+    if (!result.logError.empty()) {
+        text += LineEnd;
+        text +=
+            "The processing log " + result.logPath.string() + " is incomplete: " + result.logError;
+    }
     return text;
 }
 

@@ -9,7 +9,7 @@ packages=(
     libvips-dev libvips-tools libjpeg62-turbo-dev libexif-dev libdeflate-dev libimagequant-dev
     libchm-dev fp-utils
     libgtest-dev libgmock-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     libglib2.0-bin
     xvfb xauth
 )

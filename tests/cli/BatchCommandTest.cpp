@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <csignal>
-#include <regex>
 #include <thread>
 
 namespace kovi {
@@ -80,6 +80,19 @@ protected:
     const fs::path album = batch.home() / "album";
 };
 
+// The text with each run of digits and commas written as one '#': the shape of a number line.
+std::string Shape(const std::string& text) {
+    std::string shape;
+    for (const char c : text) {
+        const bool numeric = std::isdigit(static_cast<unsigned char>(c)) || c == ',';
+        if (!numeric)
+            shape += c;
+        else if (shape.empty() || shape.back() != '#')
+            shape += '#';
+    }
+    return shape;
+}
+
 TEST_F(BatchCommand, ResizesHonoursTheListsBesideItAndPrintsTheSummaryWithPlainLineEnds) {
     Draw("a.jpg", 1600, 1200);
     Draw("sub/b.jpg", 800, 600);
@@ -90,9 +103,7 @@ TEST_F(BatchCommand, ResizesHonoursTheListsBesideItAndPrintsTheSummaryWithPlainL
     EXPECT_EQ(SizeOf(album / "a.jpg"), Size(640, 480));
     EXPECT_EQ(SizeOf(album / "sub" / "b.jpg"), Size(640, 480));
     EXPECT_EQ(SizeOf(album / "c.png"), Size(800, 600));
-    EXPECT_TRUE(std::regex_match(
-        result.out, std::regex("Total before: [0-9,]+ bytes\nTotal after: [0-9,]+ bytes\n")))
-        << result.out;
+    EXPECT_EQ(Shape(result.out), "Total before: # bytes\nTotal after: # bytes\n");
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(LineCount(ReadBytes(album / "kovilog.txt")), 4) << "the log is on by default";
 }
@@ -215,7 +226,7 @@ TEST_F(BatchCommand, CtrlCFinishesTheCurrentFileAndLeavesNoTotalsLine) {
     ASSERT_EQ(result.exitCode, 130) << result.err;
     const std::string log = ReadBytes(album / "kovilog.txt");
     EXPECT_LE(LineCount(log) - 1, rowsAtStop + 1) << "only the file under way is finished";
-    EXPECT_FALSE(std::regex_search(log, std::regex("\n[0-9]+,[0-9]+\r\n$"))) << log;
+    EXPECT_NE(Shape(log.substr(log.rfind('\n', log.size() - 3) + 1)), "#\r\n") << log;
     for (int i = 0; i < Count; ++i) {
         const auto path = album / ("photo" + std::to_string(i) + ".jpg");
         const bool logged = log.find(path.string() + ",") != std::string::npos;

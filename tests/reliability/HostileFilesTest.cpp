@@ -126,11 +126,11 @@ unsigned Setting(const char* name, unsigned fallback) {
 }
 
 #ifdef KOVI_SANITIZED
-constexpr unsigned DefaultRounds = 10;
-constexpr int Pictures = 100;
+constexpr unsigned DefaultRounds = 6;
+constexpr int Pictures = 60;
 #else
-constexpr unsigned DefaultRounds = 24;
-constexpr int Pictures = 200;
+constexpr unsigned DefaultRounds = 12;
+constexpr int Pictures = 120;
 #endif
 
 TEST(KilledRun, NoPictureIsLostWhereverTheRunIsKilled) {
