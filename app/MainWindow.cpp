@@ -73,7 +73,7 @@ QString MainWindow::StartupCaption() {
 }
 
 void MainWindow::connectCommands() {
-    connect(ui_.lstFolders, &FolderTree::folderClicked, this, &MainWindow::folderClicked);
+    connect(ui_.lstFolders, &FolderTree::folderChosen, this, &MainWindow::folderChosen);
     connect(ui_.lstRes, &QComboBox::activated, this, &MainWindow::resolutionChosen);
     connect(ui_.chkSubs, &QCheckBox::clicked, this, &MainWindow::subFoldersClicked);
     connect(ui_.imgProcess, &ImageView::ImageClick, this, &MainWindow::imageClicked);
@@ -177,10 +177,15 @@ void MainWindow::appendResolution(const QString& resolution) {
 }
 
 void MainWindow::removeResolution(const QString& resolution) {
+    const QString chosen = ui_.lstRes->currentText();
     for (int i = ui_.lstRes->count() - 1; i >= 0; --i) {
         if (ui_.lstRes->itemText(i) == resolution)
             ui_.lstRes->removeItem(i);
     }
+    // A run must never use a size the user did not choose: the choice stays while it is
+    // listed, and only a choice that was removed falls back to the first entry.
+    const int stillListed = ui_.lstRes->findText(chosen);
+    chooseResolution(stillListed >= 0 ? stillListed : 0);
 }
 
 void MainWindow::chooseResolution(int index) {
@@ -240,16 +245,17 @@ void MainWindow::setProgressValue(int value) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The close box ends the program without saving: only Quit saves the four settings.
-    // A run under way first finishes its current file; the window stays until then.
+    // Users close windows this way as often as with Quit, and would lose their choices: the
+    // close box saves what Quit saves. A run under way first finishes its current file; the
+    // window stays until then.
     if (isBusy())
         event->ignore();
     else
         event->accept();
-    quitWhenIdle(false);
+    quitWhenIdle();
 }
 
-void MainWindow::folderClicked() {
+void MainWindow::folderChosen() {
     const QString folder = SelectedFolder();
     if (folder != QLatin1String(MyComputerText))
         store_.SaveRegSetting(QLatin1String(LastFolderKey));
@@ -269,12 +275,11 @@ void MainWindow::imageClicked() {
 }
 
 void MainWindow::quitProgram() {
-    quitWhenIdle(true);
+    quitWhenIdle();
 }
 
-void MainWindow::quitWhenIdle(bool saveSettings) {
-    if (saveSettings || pendingQuit_ == PendingQuit::None)
-        pendingQuit_ = saveSettings ? PendingQuit::Saving : PendingQuit::WithoutSaving;
+void MainWindow::quitWhenIdle() {
+    quitPending_ = true;
     abortRequested_ = true;
     batch_->stopQuietly();
     listing_->stopQuietly();
@@ -284,15 +289,13 @@ void MainWindow::quitWhenIdle(bool saveSettings) {
 void MainWindow::workChanged() {
     const bool busy = isBusy();
     setRunCommandsEnabled(!busy);
-    if (busy || pendingQuit_ == PendingQuit::None)
+    if (busy || !quitPending_)
         return;
-    if (pendingQuit_ == PendingQuit::Saving) {
-        store_.SaveRegSetting(QLatin1String(ProcessSubsKey));
-        store_.SaveRegSetting(QLatin1String(LastResIndexKey));
-        store_.SaveRegSetting(QLatin1String(JpegChromKey));
-        store_.SaveRegSetting(QLatin1String(JpegLumKey));
-    }
-    pendingQuit_ = PendingQuit::None;
+    store_.SaveRegSetting(QLatin1String(ProcessSubsKey));
+    store_.SaveRegSetting(QLatin1String(LastResIndexKey));
+    store_.SaveRegSetting(QLatin1String(JpegChromKey));
+    store_.SaveRegSetting(QLatin1String(JpegLumKey));
+    quitPending_ = false;
     emit quitRequested();
 }
 

@@ -59,10 +59,11 @@ public:
     QStringList resolutions() const;
     // Adds an entry at the end; the selection stays.
     void appendResolution(const QString& resolution) override;
-    // Removes every entry equal to the text (exact, case-sensitive), built-in ones too.
+    // Removes every entry equal to the text (exact, case-sensitive), built-in ones too. The
+    // chosen entry stays chosen while it is listed; when it was removed, the first entry is.
     void removeResolution(const QString& resolution) override;
     // Selects an entry as a user's choice would: it becomes the current target resolution.
-    void chooseResolution(int index) override;
+    void chooseResolution(int index);
 
     // The running state of a batch run: the controls that would start or change a run are
     // disabled, the caption asks for a click to abort, the pointer is busy and the progress
@@ -91,13 +92,14 @@ private:
     void fillResolutionList();
     void loadSettings();
 
-    void folderClicked();
+    void folderChosen();
     void resolutionChosen();
     void subFoldersClicked();
     void imageClicked();
     void quitProgram();
-    // Stops a run or a scan under way, then quits once the program is idle.
-    void quitWhenIdle(bool saveSettings);
+    // Stops a run or a scan under way, then saves the four settings and quits once the
+    // program is idle.
+    void quitWhenIdle();
     void workChanged();
 
     // Commands whose windows and runs are added by their own features.
@@ -116,8 +118,7 @@ private:
     SettingsStore store_;
     std::atomic<bool> abortRequested_{false};
     std::optional<BusyCursorGuard> busyCursor_;
-    enum class PendingQuit { None, WithoutSaving, Saving };
-    PendingQuit pendingQuit_ = PendingQuit::None;
+    bool quitPending_ = false;
     // After the abort flag, which their workers use until they are destroyed.
     std::unique_ptr<BatchRunner> batch_;
     std::unique_ptr<DetailedListing> listing_;

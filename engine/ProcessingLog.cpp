@@ -1,5 +1,7 @@
 #include "engine/ProcessingLog.h"
 
+#include "engine/CsvField.h"
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -35,7 +37,7 @@ std::error_code ProcessingLog::open(const std::filesystem::path& folder) {
 
 std::string ProcessingLog::RowText(const std::filesystem::path& image, const ImageMeasure& before,
                                    const ImageMeasure& after) {
-    std::string row = image.native();
+    std::string row = CsvField(image.native());
     for (const auto value : {std::int64_t{before.width}, std::int64_t{before.height}, before.bytes,
                              std::int64_t{after.width}, std::int64_t{after.height}, after.bytes}) {
         row += ',';

@@ -14,7 +14,8 @@ struct ImageMeasure {
 };
 
 // "kovilog.txt" in the processed folder: a header, one row per resized file and, after a run
-// that went through every file, the totals. Lines end in CR LF; fields are never quoted.
+// that went through every file, the totals. Lines end in CR LF; a file name is quoted only
+// when it holds a comma, a double quote or a line break.
 // The file only ever holds whole lines: a line that cannot be written completely (a full
 // disk) is taken back, and nothing is written after it, so what the log holds is true of
 // every file it names and leaves no gap before a later row or the totals.

@@ -3,8 +3,12 @@
 #include "engine/SafeReplace.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <system_error>
+#include <tuple>
+
+#include <glib.h>
 
 namespace kovi {
 namespace {
@@ -15,6 +19,38 @@ struct FolderEntries {
     std::vector<fs::path> files;
     std::vector<fs::path> folders;
 };
+
+// A name as it is compared: Unicode case folded, so that "a.jpg" and "B.jpg" come in the order
+// a file manager shows. A name that is no UTF-8 is compared by its bytes.
+std::string FoldedName(const std::string& name) {
+    if (!g_utf8_validate(name.data(), static_cast<gssize>(name.size()), nullptr))
+        return name;
+    std::unique_ptr<gchar, decltype(&g_free)> folded(
+        g_utf8_casefold(name.data(), static_cast<gssize>(name.size())), &g_free);
+    return folded ? std::string(folded.get()) : name;
+}
+
+// Name order without regard to case; names that fold alike keep one order by their bytes, so
+// that a run is repeatable.
+void SortByName(std::vector<fs::path>& paths) {
+    struct Keyed {
+        std::string folded;
+        std::string name;
+        fs::path path;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(paths.size());
+    for (auto& path : paths) {
+        std::string name = path.filename().native();
+        keyed.push_back({FoldedName(name), std::move(name), std::move(path)});
+    }
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        return std::tie(a.folded, a.name) < std::tie(b.folded, b.name);
+    });
+    paths.clear();
+    for (auto& entry : keyed)
+        paths.push_back(std::move(entry.path));
+}
 
 FolderEntries ReadFolder(const fs::path& folder) {
     FolderEntries entries;
@@ -44,11 +80,8 @@ FolderEntries ReadFolder(const fs::path& folder) {
         if (fs::is_regular_file(status))
             entries.files.push_back(entry.path());
     }
-    const auto byName = [](const fs::path& a, const fs::path& b) {
-        return a.filename().native() < b.filename().native();
-    };
-    std::sort(entries.files.begin(), entries.files.end(), byName);
-    std::sort(entries.folders.begin(), entries.folders.end(), byName);
+    SortByName(entries.files);
+    SortByName(entries.folders);
     return entries;
 }
 

@@ -1,8 +1,10 @@
 // Rows of the detailed listing as any path and text could make them: the export has its
-// header, ends every row with CR LF, and joins cells as the listing does.
+// header, ends every row with CR LF, and each line reads back as the cells it was made from,
+// written as they stand unless a cell needs quotes.
 #include "fuzz/Check.h"
 #include "listing/ListingExport.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,23 +29,63 @@ std::vector<std::vector<std::string>> Rows(const std::string& text) {
     return rows;
 }
 
-// What a line is made of: every cell after the first non-empty one gets a comma before it.
-std::size_t LineLength(const std::vector<std::string>& cells) {
-    std::size_t length = 0;
-    bool started = false;
-    for (const auto& cell : cells) {
-        length += cell.size() + (started ? 1 : 0);
-        started = started || !cell.empty();
+// The cells that a reader of comma-separated text gets back from one line.
+std::vector<std::string> ReadLine(const std::string& line) {
+    std::vector<std::string> cells(1);
+    bool quoted = false;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const char c = line[at];
+        if (quoted && c == '"' && at + 1 < line.size() && line[at + 1] == '"') {
+            cells.back() += '"';
+            ++at;
+        } else if (c == '"' && (quoted || cells.back().empty())) {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            cells.emplace_back();
+        } else {
+            cells.back() += c;
+        }
     }
-    return length;
+    return cells;
+}
+
+// What a line holds: the cells from the first non-empty one on.
+std::vector<std::string> Kept(const std::vector<std::string>& cells) {
+    const auto first =
+        std::find_if(cells.begin(), cells.end(), [](const auto& cell) { return !cell.empty(); });
+    if (first == cells.end())
+        return {std::string()};
+    return {first, cells.end()};
+}
+
+// Cells that need no quotes are joined as they stand, byte for byte.
+std::string Joined(const std::vector<std::string>& cells) {
+    std::string line;
+    bool first = true;
+    for (const auto& cell : Kept(cells)) {
+        if (!first)
+            line += ',';
+        line += cell;
+        first = false;
+    }
+    return line;
+}
+
+bool NeedsQuotes(const std::vector<std::string>& cells) {
+    return std::any_of(cells.begin(), cells.end(), [](const auto& cell) {
+        return cell.find_first_of(",\"\r\n") != std::string::npos;
+    });
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto rows = Rows(std::string(reinterpret_cast<const char*>(data), size));
-    for (const auto& row : rows)
-        KOVI_FUZZ_CHECK(kovi::ExportLine(row).size() == LineLength(row));
+    for (const auto& row : rows) {
+        const std::string line = kovi::ExportLine(row);
+        KOVI_FUZZ_CHECK(ReadLine(line) == Kept(row));
+        KOVI_FUZZ_CHECK(NeedsQuotes(row) || line == Joined(row));
+    }
 
     const std::string text = kovi::ListingExportText(rows);
     const std::string header = kovi::ExportLine(kovi::ListingHeaders()) + "\r\n";

@@ -1,5 +1,7 @@
 #include "listing/ListingExport.h"
 
+#include "engine/CsvField.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -29,7 +31,7 @@ std::string ExportLine(const std::vector<std::string>& cells) {
     for (const auto& cell : cells) {
         if (!line.empty())
             line += ',';
-        line += cell;
+        line += CsvField(cell);
     }
     return line;
 }

@@ -11,7 +11,8 @@ namespace kovi {
 const std::vector<std::string>& ListingHeaders();
 
 // One export line from a row's cells: cells joined by ",", except that empty cells before the
-// first non-empty one add nothing. Nothing is quoted.
+// first non-empty one add nothing. A cell is quoted only when it holds a comma, a double
+// quote or a line break.
 std::string ExportLine(const std::vector<std::string>& cells);
 
 // The header line and one line per row, each ended by CR LF, up to the first row whose first

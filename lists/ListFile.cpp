@@ -66,7 +66,16 @@ std::vector<std::string> LoadList(const std::filesystem::path& path) {
 }
 
 std::error_code AppendEntry(const std::filesystem::path& path, const std::string& entry) {
-    return WriteFile(path, entry + "\r\n", std::ios::app);
+    // A hand-edited file may end without a line end; its last entry must not merge with the
+    // new one.
+    std::string text = entry + "\r\n";
+    if (std::ifstream in{path, std::ios::binary | std::ios::ate}; in && in.tellg() > 0) {
+        in.seekg(-1, std::ios::end);
+        const char last = static_cast<char>(in.get());
+        if (last != '\n' && last != '\r')
+            text.insert(0, "\r\n");
+    }
+    return WriteFile(path, text, std::ios::app);
 }
 
 std::error_code RewriteList(const std::filesystem::path& path,

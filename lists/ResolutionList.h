@@ -11,10 +11,9 @@ public:
     virtual ~ResolutionList() = default;
     // Adds an entry at the end; the selection stays.
     virtual void appendResolution(const QString& resolution) = 0;
-    // Removes every entry equal to the text (exact, case-sensitive), built-in ones too.
+    // Removes every entry equal to the text (exact, case-sensitive), built-in ones too. The
+    // chosen entry stays chosen while it is listed; when it was removed, the first entry is.
     virtual void removeResolution(const QString& resolution) = 0;
-    // Selects an entry as a user's choice would: it becomes the current target resolution.
-    virtual void chooseResolution(int index) = 0;
 };
 
 } // namespace kovi

@@ -93,15 +93,12 @@ void frmCustomRes::remove() {
         return;
     }
     resolutions_.removeResolution(*removed);
-    resolutions_.chooseResolution(0);
     RewriteListFile(CustomResolutionsFile(), *lstCustom_, this);
 }
 
 void frmCustomRes::clearAll() {
-    for (int row = 0; row < lstCustom_->count(); ++row) {
+    for (int row = 0; row < lstCustom_->count(); ++row)
         resolutions_.removeResolution(lstCustom_->item(row)->text());
-        resolutions_.chooseResolution(0);
-    }
     lstCustom_->clear();
     DeleteListFile(CustomResolutionsFile(), this);
 }

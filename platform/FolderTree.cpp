@@ -155,7 +155,11 @@ void FolderTree::wheelEvent(QWheelEvent* event) {
 
 void FolderTree::keyPressEvent(QKeyEvent* event) {
     stopKeepingSelectionInView();
+    const QModelIndex before = currentIndex();
     QTreeView::keyPressEvent(event);
+    // A folder reached with the keys is chosen as surely as one clicked: a run uses it.
+    if (currentIndex() != before)
+        emit folderChosen();
 }
 
 void FolderTree::mouseReleaseEvent(QMouseEvent* event) {
@@ -165,7 +169,7 @@ void FolderTree::mouseReleaseEvent(QMouseEvent* event) {
         return;
     emit mouseButtonUp(code);
     if (code == LeftButtonCode)
-        emit folderClicked();
+        emit folderChosen();
 }
 
 } // namespace kovi

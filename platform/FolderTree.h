@@ -42,9 +42,9 @@ public:
     QModelIndex indexOfFolder(const QString& folder) const;
 
 signals:
-    // The user clicked in the tree with the left button; a click on a folder has selected it
-    // by then.
-    void folderClicked();
+    // The user chose a folder: a click with the left button (which has selected the folder by
+    // then), or a key that moved the selection.
+    void folderChosen();
     // A mouse button went up over the tree: LeftButtonCode, RightButtonCode or
     // MiddleButtonCode. A press has already selected the folder under the pointer.
     void mouseButtonUp(int buttonCode);

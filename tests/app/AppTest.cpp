@@ -219,7 +219,7 @@ private slots:
 
         window.folderTree().setToolTip("left over");
         window.SetSelectedFolder(clicked);
-        emit window.folderTree().folderClicked();
+        emit window.folderTree().folderChosen();
         QCOMPARE(testing::SettingsSandbox::storedValue("lastfolder").toString(),
                  clicked == MyComputerText ? folder() : clicked);
         QCOMPARE(window.folderTree().toolTip(), tips ? clicked : QString());
@@ -235,9 +235,9 @@ private slots:
         QTest::newRow("Quit menu item during a run") << "mnuQuit" << 1 << true;
         // The run clears the stop flag once the files are collected; the quit must still hold.
         QTest::newRow("Quit menu item while collecting") << "mnuQuit" << 2 << true;
-        // Kept small: the close box is about to save what Quit saves.
-        QTest::newRow("close box") << "close" << 0 << false;
-        QTest::newRow("close box during a run") << "close" << 1 << false;
+        // Users close the window by its close box as often as by Quit.
+        QTest::newRow("close box") << "close" << 0 << true;
+        QTest::newRow("close box during a run") << "close" << 1 << true;
         QTest::newRow("picture click during a run") << "picture" << 1 << false;
     }
     void quitOrStopFinishesTheCurrentFileFirst() {

@@ -1,6 +1,7 @@
 // The batch run on real files, and the rules beneath it: the target, the fit and its rounding,
 // which files are taken and excluded, the log's bytes, the memory gate.
 #include "engine/BatchRun.h"
+#include "engine/CsvField.h"
 #include "engine/Exclusions.h"
 #include "engine/MemoryGate.h"
 #include "engine/ProcessingLog.h"
@@ -371,8 +372,11 @@ Names Collected(const fs::path& at, bool recurse) {
 
 TEST(Collection, OwnFilesBeforeSubFoldersInNameOrderFileLinksButNoFolderLinksPipesOrHidden) {
     TempFolder folder;
-    for (const char* file : {"b.jpg", "a.jpg", ".hidden.png", "sub2/z.gif", "sub2/deep/y.png",
-                             "sub1/c.jpg", ".git/config", "B.JPG"}) {
+    // Names in the order a file manager shows them: case folded (also beyond ASCII), names
+    // that fold alike by their bytes.
+    for (const char* file :
+         {"b.jpg", "a.jpg", ".hidden.png", "sub2/z.gif", "sub2/deep/y.png", "sub1/c.jpg",
+          ".git/config", "B.JPG", "Zeta/x.jpg", "\u00C9b.jpg", "\u00E9a.jpg"}) {
         fs::create_directories((folder / file).parent_path());
         WriteBytes(folder / file, "x");
     }
@@ -380,10 +384,12 @@ TEST(Collection, OwnFilesBeforeSubFoldersInNameOrderFileLinksButNoFolderLinksPip
     fs::create_symlink(folder / "a.jpg", folder / "sub1" / "link.jpg");
     fs::create_symlink(folder / "gone.jpg", folder / "sub1" / "dangling.jpg");
     ASSERT_EQ(mkfifo((folder / "sub1" / "pipe.jpg").c_str(), 0600), 0);
-    EXPECT_EQ(Collected(folder.path(), true),
-              (Names{".hidden.png", "B.JPG", "a.jpg", "b.jpg", "sub1/c.jpg", "sub1/dangling.jpg",
-                     "sub1/link.jpg", "sub2/z.gif", "sub2/deep/y.png"}));
-    EXPECT_EQ(Collected(folder.path(), false), (Names{".hidden.png", "B.JPG", "a.jpg", "b.jpg"}));
+    const Names own{".hidden.png", "a.jpg", "B.JPG", "b.jpg", "\u00E9a.jpg", "\u00C9b.jpg"};
+    Names all = own;
+    all.insert(all.end(), {"sub1/c.jpg", "sub1/dangling.jpg", "sub1/link.jpg", "sub2/z.gif",
+                           "sub2/deep/y.png", "Zeta/x.jpg"});
+    EXPECT_EQ(Collected(folder.path(), true), all);
+    EXPECT_EQ(Collected(folder.path(), false), own);
     EXPECT_TRUE(CollectTargetFiles(folder / "missing", true).empty());
     EXPECT_TRUE(CollectTargetFiles(folder / "a.jpg", true).empty());
     EXPECT_TRUE(CollectTargetFiles("My Computer", true).empty());
@@ -391,7 +397,21 @@ TEST(Collection, OwnFilesBeforeSubFoldersInNameOrderFileLinksButNoFolderLinksPip
         EXPECT_NE(path.string().rfind("//", 0), 0u) << path;
 }
 
-TEST(ProcessingLog, EmptiesAnEarlierLogAndWritesUnquotedRowsAndLargeTotalsWithCrLf) {
+// A field is written as it stands unless it would break its row.
+TEST(CsvField, QuotesOnlyAFieldThatHoldsACommaAQuoteOrALineBreak) {
+    const std::pair<std::string, std::string> fields[] = {
+        {"/photos/a b.jpg", "/photos/a b.jpg"},
+        {"", ""},
+        {"/\u00E9t\u00E9 'x'.jpg", "/\u00E9t\u00E9 'x'.jpg"},
+        {"/a,b.jpg", "\"/a,b.jpg\""},
+        {"/say \"cheese\".jpg", "\"/say \"\"cheese\"\".jpg\""},
+        {"/line\nbreak.jpg", "\"/line\nbreak.jpg\""},
+        {"/return\r.jpg", "\"/return\r.jpg\""}};
+    for (const auto& [field, written] : fields)
+        EXPECT_EQ(CsvField(field), written) << field;
+}
+
+TEST(ProcessingLog, EmptiesAnEarlierLogAndWritesRowsAndLargeTotalsWithCrLf) {
     TempFolder folder;
     WriteBytes(folder / "kovilog.txt", "an earlier run, longer than this one will be\r\n1,2\r\n");
     ProcessingLog log;
@@ -401,8 +421,8 @@ TEST(ProcessingLog, EmptiesAnEarlierLogAndWritesUnquotedRowsAndLargeTotalsWithCr
     ASSERT_FALSE(log.writeTotals(5120000000, 3000000000));
     ASSERT_FALSE(log.close());
     EXPECT_EQ(ReadBytes(folder / "kovilog.txt"),
-              "Filename,Before_X,Before_Y,Before_Bytes,After_X,After_Y,After_Bytes\r\n" +
-                  image.string() + ",1600,1200,5120000000,640,480,61234\r\n" +
+              "Filename,Before_X,Before_Y,Before_Bytes,After_X,After_Y,After_Bytes\r\n\"" +
+                  image.string() + "\",1600,1200,5120000000,640,480,61234\r\n" +
                   "5120000000,3000000000\r\n");
 }
 

@@ -173,8 +173,8 @@ TEST_F(BatchCommand, ListingWritesTheExportFormatAndTouchesNothing) {
     EXPECT_EQ(out.exitCode, 0) << out.err;
     // The HEIF row needs a module of libvips, which the program loads only when asked.
     EXPECT_TRUE(out.out.starts_with(
-        "FILENAME,FILESIZE,XRES,YRES,FORMAT,COLOURS,BPP\r\n" + (album / "a,b.png").string() + "," +
-        std::to_string(before.size()) + ",800,600,PNG,16777216,24\r\n" +
+        "FILENAME,FILESIZE,XRES,YRES,FORMAT,COLOURS,BPP\r\n\"" + (album / "a,b.png").string() +
+        "\"," + std::to_string(before.size()) + ",800,600,PNG,16777216,24\r\n" +
         (album / "sub" / "c.heic").string() + "," +
         std::to_string(fs::file_size(album / "sub" / "c.heic")) + ",320,240,"))
         << out.out;

@@ -107,21 +107,27 @@ private slots:
         open.click("cmdAdd");
         open.check({"A", "", "A", added, added});
         QCOMPARE(open.main->resolutions().contains(added), editor == CustomResolutions);
-        // Kept small: which size stays chosen after a removal is about to change.
-        open.main->chooseResolution(open.main->resolutions().indexOf("A"));
+        // The main window's size stays chosen while it is listed, so that a run never uses a
+        // size the user did not choose; only a removed choice falls back to the first entry.
+        const auto choose = [&open](const QString& size) {
+            open.main->chooseResolution(open.main->resolutions().indexOf(size));
+        };
+        choose("640x480");
         open.list().setCurrentRow(2);
         open.click("cmdRemove");
         open.check({"A", "", added, added});
         QVERIFY(!open.main->resolutions().contains("A"));
-        QCOMPARE(open.values.LastResIndex, open.main->targetResolution());
+        QCOMPARE(open.main->targetResolution() + ' ' + open.values.LastResIndex, "640x480 640x480");
         // Nothing is selected after a removal: another Remove asks for a choice.
         open.click("cmdRemove");
         QCOMPARE(open.messages.boxes.size(), std::size_t{1});
         open.check({"A", "", added, added});
         ::chmod(open.file().c_str(), 0444);
+        choose(added);
         open.click("cmdClear");
         QVERIFY(open.list().count() == 0 && !FileExists(open.file()));
         QVERIFY(!open.main->resolutions().contains(added));
+        QCOMPARE(open.values.LastResIndex, editor == CustomResolutions ? "80x80" : "640x480");
 
         // A file that cannot be changed is told of, and the editor carries on.
         testing::WriteBytes(open.file(), "A\r\n");

@@ -100,7 +100,7 @@ private slots:
             QCOMPARE(testing::ReadBytes(folder / "listing.csv"),
                      std::string("FILENAME,FILESIZE,XRES,YRES,FORMAT,COLOURS,BPP\r\n"
                                  "/p/a.jpg,1234,800,600,JPG,16777216,24\r\n") +
-                         (held ? "" : "/p/b,c.png,5678,20,10,PNG,256,8\r\n"));
+                         (held ? "" : "\"/p/b,c.png\",5678,20,10,PNG,256,8\r\n"));
             QVERIFY(messages.boxes.back().text.startsWith("Done exporting: " + dialogs.answer));
         }
         window.reset();

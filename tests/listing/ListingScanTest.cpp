@@ -79,7 +79,8 @@ TEST_F(ListingScan, AStopEndsTheScanBeforeTheNextFile) {
               std::tuple(2u, 2u, 2));
 }
 
-// Cells are joined as they are, with quotes and commas, and a format without a name left empty.
+// Cells are joined as they are, but for one that holds a comma or a quote, and a format without a
+// name is left empty.
 TEST(ListingExport, WritesTheHeaderThenRowsUpToTheFirstEmptyPathOverAnEarlierFile) {
     testing::TempFolder folder;
     const auto file = folder / "listing.csv";
@@ -91,7 +92,7 @@ TEST(ListingExport, WritesTheHeaderThenRowsUpToTheFirstEmptyPathOverAnEarlierFil
                                   {"/p/after-the-end.gif", "1", "1", "1", "GIF", "2", "1"}}));
     EXPECT_EQ(ReadBytes(file),
               "FILENAME,FILESIZE,XRES,YRES,FORMAT,COLOURS,BPP\r\n"
-              "/p/a.jpg,10,2,3,JPG,16777216,24\r\n/p/b,\"c\".webp,20,4,5,,256,8\r\n");
+              "/p/a.jpg,10,2,3,JPG,16777216,24\r\n\"/p/b,\"\"c\"\".webp\",20,4,5,,256,8\r\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.path()), fs::directory_iterator()), 1)
         << "nothing is left beside the export";
     EXPECT_TRUE(WriteListingExport(folder / "missing" / "listing.csv", {}));

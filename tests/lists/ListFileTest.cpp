@@ -53,12 +53,18 @@ TEST(ListFile, AppendCreatesTheFileAndEndsEveryLineWithCrLf) {
     EXPECT_EQ(LoadList(file), (Entries{"1024x768", "1024x768", "Ärger x"}));
 }
 
+// A hand-edited file may end without a line end; a lone CR or LF is one.
 TEST(ListFile, AppendAfterALastLineWithoutLineEndStartsANewLine) {
     TempFolder folder;
     const auto file = folder / "exts.dat";
-    WriteBytes(file, "BMP\n");
-    ASSERT_FALSE(AppendEntry(file, "GIF"));
-    EXPECT_EQ(LoadList(file), (Entries{"BMP", "GIF"}));
+    for (const auto& [before, after] : {std::pair{"BMP", "BMP\r\nGIF\r\n"},
+                                        {"BMP\r", "BMP\rGIF\r\n"},
+                                        {"BMP\n", "BMP\nGIF\r\n"}}) {
+        WriteBytes(file, before);
+        ASSERT_FALSE(AppendEntry(file, "GIF"));
+        EXPECT_EQ(ReadBytes(file), after) << before;
+        EXPECT_EQ(LoadList(file), (Entries{"BMP", "GIF"})) << before;
+    }
 }
 
 TEST(ListFile, RewriteOfAnEmptyListLeavesAnEmptyFile) {

@@ -84,6 +84,14 @@ private slots:
         tree.expand(tree.currentIndex());
         QTRY_COMPARE(childNames(*tree.model(), tree.currentIndex()),
                      (QStringList{".hidden", "alpha", "Zeta"}));
+
+        // A folder reached with the keys is chosen as a click chooses it; one the program
+        // selects is not.
+        QSignalSpy chosen(&tree, &FolderTree::folderChosen);
+        tree.SetSelectedFolder(folder_->filePath(QStringLiteral("alpha")));
+        QTest::keyClick(&tree, Qt::Key_Down);
+        QCOMPARE(tree.SelectedFolder(), folder_->filePath(QStringLiteral("Zeta")));
+        QCOMPARE(chosen.size(), 1);
     }
 
     // The folder restored at start-up is opened, and stays selected and in view while its
