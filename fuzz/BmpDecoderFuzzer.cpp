@@ -1,6 +1,6 @@
 // Any bytes given to the BMP decoder: it either refuses them or returns an RGB picture of
 // exactly the size its header declares, never reading or writing outside what it was given.
-#include "engine/BmpDecoder.h"
+#include "core/imaging/foreign/BmpDecoder.h"
 #include "fuzz/Check.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // kovi-rzk-batch's arguments, split at NUL bytes: any list is either refused with a message or
 // gives a command whose parts agree with each other.
-#include "cli/CommandLine.h"
 #include "fuzz/Check.h"
+#include "programs/kovi-rzk-batch/CommandLine.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
 // Whatever bytes a list file holds (custom.dat, exflds.dat, exts.dat): the entries read back
 // hold no line ends, and writing them the program's way reads back as the same entries.
+#include "core/listfiles/ListFile.h"
 #include "fuzz/Check.h"
-#include "lists/ListFile.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // Rows of the detailed listing as any path and text could make them: the export has its
 // header, ends every row with CR LF, and each line reads back as the cells it was made from,
 // written as they stand unless a cell needs quotes.
+#include "core/listing/ListingExport.h"
 #include "fuzz/Check.h"
-#include "listing/ListingExport.h"
 
 #include <algorithm>
 #include <cstdint>

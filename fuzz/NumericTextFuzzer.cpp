@@ -1,7 +1,7 @@
 // The custom resolutions dialog's test of a typed side ("800", " 1,024", "1e3") in a few
 // locales, with the locale taken from the first byte of the input.
 #include "fuzz/Check.h"
-#include "lists/NumericText.h"
+#include "ui/editors/NumericText.h"
 
 #include <array>
 #include <cstdint>

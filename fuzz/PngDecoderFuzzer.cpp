@@ -1,7 +1,7 @@
 // Any bytes given to the PNG decoder: it either refuses them or returns a picture of exactly the
 // size its header declares, never reading or writing outside what it was given.
-#include "engine/HeaderReader.h"
-#include "engine/PngDecoder.h"
+#include "core/imaging/foreign/PngDecoder.h"
+#include "core/imaging/header/HeaderReader.h"
 #include "fuzz/Check.h"
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The target text as typed or stored ("640x480", " 800 x600", "12.5x1e3"), then the fit rule
 // for an image size taken from the same input.
-#include "engine/TargetResolution.h"
+#include "core/run/TargetResolution.h"
 #include "fuzz/Check.h"
 
 #include <climits>

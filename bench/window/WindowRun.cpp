@@ -3,12 +3,12 @@
 // The summary box is written to standard error instead of being shown.
 //
 //   kovi-window-bench [--lum N] [--chrom N] FOLDER WIDTHxHEIGHT
-#include "app/BatchRunner.h"
-#include "app/MainWindow.h"
-#include "app/ProgramSettings.h"
-#include "engine/VipsRuntime.h"
-#include "platform/ImageView.h"
-#include "platform/MessageSink.h"
+#include "core/imaging/base/VipsRuntime.h"
+#include "core/program/ProgramSettings.h"
+#include "platform/desktop/MessageSink.h"
+#include "ui/main/BatchRunner.h"
+#include "ui/main/ImageView.h"
+#include "ui/main/MainWindow.h"
 
 #include "kovi/Version.h"
 

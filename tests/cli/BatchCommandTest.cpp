@@ -1,6 +1,6 @@
 // kovi-rzk-batch as a script sees it: its arguments, exit status and output, what it takes from
 // the settings and list files beside it, and Ctrl+C. What the run decides is tested below it.
-#include "cli/CommandLine.h"
+#include "programs/kovi-rzk-batch/CommandLine.h"
 
 #include "tests/support/BatchProgram.h"
 #include "tests/support/CaseName.h"

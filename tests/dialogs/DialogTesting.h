@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/ProgramFolder.h"
-#include "app/ProgramSettings.h"
+#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramSettings.h"
 
 #include "tests/support/SettingsSandbox.h"
 #include "tests/support/TempFolder.h"

@@ -1,13 +1,13 @@
 // The list editors, what a custom resolution takes for a number, and Map Network Drive against a
 // stand-in gio alone on the PATH. The list file's own rules are the list file's tests.
-#include "app/MainWindow.h"
-#include "lists/FileRoutines.h"
-#include "lists/NumericText.h"
-#include "lists/frmCustomRes.h"
-#include "lists/frmFolderEx.h"
-#include "lists/frmProcessingEx.h"
-#include "platform/FolderTree.h"
-#include "platform/linux/NetworkDriveDialog.h"
+#include "core/files/FileRoutines.h"
+#include "platform/desktop/FolderTree.h"
+#include "platform/desktop/linux/NetworkDriveDialog.h"
+#include "ui/editors/NumericText.h"
+#include "ui/editors/frmCustomRes.h"
+#include "ui/editors/frmFolderEx.h"
+#include "ui/editors/frmProcessingEx.h"
+#include "ui/main/MainWindow.h"
 
 #include "tests/dialogs/DialogTesting.h"
 #include "tests/support/Mount.h"

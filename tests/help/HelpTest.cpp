@@ -1,14 +1,14 @@
 // F1 on the built help file, the help class's old faults, and the parsers of untrusted input.
-#include "app/ProgramFolder.h"
-#include "help/BrowserStart.h"
-#include "help/ComponentVersions.h"
-#include "help/HTMLHelp.h"
-#include "platform/BrowserLauncher.h"
-#include "platform/Registry.h"
-#include "platform/chm/HelpBook.h"
-#include "platform/chm/HelpWindow.h"
-#include "platform/linux/IniHive.h"
+#include "core/program/ProgramFolder.h"
+#include "platform/desktop/BrowserLauncher.h"
+#include "platform/desktop/Registry.h"
+#include "platform/desktop/chm/HelpBook.h"
+#include "platform/desktop/chm/HelpWindow.h"
+#include "platform/desktop/linux/IniHive.h"
 #include "tests/support/WindowFakes.h"
+#include "ui/help/BrowserStart.h"
+#include "ui/help/ComponentVersions.h"
+#include "ui/help/HTMLHelp.h"
 
 #include <QApplication>
 #include <QRegularExpression>

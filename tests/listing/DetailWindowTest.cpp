@@ -1,10 +1,10 @@
 // The detail window's wiring: File > Generate Detailed List scans the chosen folder into its
 // grid and ends in a summary, Escape or closing stops the scan, and Export writes the grid where
 // the file dialog says. What a scan lists and an export's bytes are tested below the window.
-#include "app/MainWindow.h"
-#include "app/ProgramFolder.h"
-#include "listing/DetailedListing.h"
-#include "listing/frmDetail.h"
+#include "core/program/ProgramFolder.h"
+#include "ui/listing/DetailedListing.h"
+#include "ui/listing/frmDetail.h"
+#include "ui/main/MainWindow.h"
 
 #include "tests/support/SettingsSandbox.h"
 #include "tests/support/TempFolder.h"

@@ -1,7 +1,7 @@
 // The listing below its window: the scan over real files (which rows, what counts, that nothing
 // is touched and a stop ends it) and the bytes of its export.
-#include "listing/ListingScan.h"
-#include "listing/ListingExport.h"
+#include "core/listing/ListingScan.h"
+#include "core/listing/ListingExport.h"
 
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestImages.h"

@@ -1,9 +1,8 @@
-// The folder tree and its "My Computer" model, the worker thread, twips, the image view's click.
-#include "platform/ComputerRootModel.h"
-#include "platform/FolderTree.h"
-#include "platform/ImageView.h"
-#include "platform/Twips.h"
-#include "platform/WorkerThread.h"
+// The folder tree and its "My Computer" model, the worker thread, twips.
+#include "platform/desktop/ComputerRootModel.h"
+#include "platform/desktop/FolderTree.h"
+#include "platform/desktop/Twips.h"
+#include "platform/desktop/WorkerThread.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -171,18 +170,6 @@ private slots:
         QCOMPARE(step.load(), 3);
         QCoreApplication::processEvents();
         QVERIFY(!newsArrived);
-    }
-
-    void imageViewReportsALeftClickOnly() {
-        ImageView view;
-        view.resize(100, 100);
-        QSignalSpy clicks(&view, &ImageView::ImageClick);
-        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(50, 50));
-        QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(50, 50));
-        // A press dragged off the view is no click either.
-        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(50, 50));
-        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(150, 50));
-        QCOMPARE(clicks.size(), 1);
     }
 
 private:

@@ -1,8 +1,8 @@
 // A settings store damaged by hand or by a crash: the program still starts with sensible
 // values and loses nothing the user had; the store is rewritten only by the user's own actions.
-#include "app/MainWindow.h"
-#include "app/ProgramFolder.h"
-#include "platform/ImageView.h"
+#include "core/program/ProgramFolder.h"
+#include "ui/main/ImageView.h"
+#include "ui/main/MainWindow.h"
 
 #include "tests/support/SettingsSandbox.h"
 #include "tests/support/TempFolder.h"

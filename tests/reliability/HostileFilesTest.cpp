@@ -1,12 +1,12 @@
 // Nothing lost under a run's worst conditions: killed outright, files that are damaged, lie or
 // are built to exhaust a decoder, files that change under the run, a disk that fills up. Every
 // picture is afterwards the file it was or a complete image of the size the run gives it.
-#include "engine/BatchRun.h"
-#include "engine/CsvField.h"
-#include "engine/ImageHeader.h"
-#include "engine/ProcessingLog.h"
-#include "engine/SafeReplace.h"
-#include "engine/VipsRuntime.h"
+#include "core/files/CsvField.h"
+#include "core/files/SafeReplace.h"
+#include "core/imaging/base/VipsRuntime.h"
+#include "core/imaging/header/ImageHeader.h"
+#include "core/run/BatchRun.h"
+#include "core/run/ProcessingLog.h"
 #include "tests/support/BatchProgram.h"
 #include "tests/support/CraftedFiles.h"
 #include "tests/support/DiskSpace.h"

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/ImageHeader.h"
-#include "engine/VipsRuntime.h"
+#include "core/imaging/base/VipsRuntime.h"
+#include "core/imaging/header/ImageHeader.h"
 
 namespace kovi::testing {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/FileDialogs.h"
-#include "platform/MessageSink.h"
+#include "platform/desktop/FileDialogs.h"
+#include "platform/desktop/MessageSink.h"
 
 #include <QString>
 

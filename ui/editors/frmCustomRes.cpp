@@ -1,0 +1,106 @@
+#include "ui/editors/frmCustomRes.h"
+
+#include "core/program/ProgramFolder.h"
+#include "platform/desktop/MessageSink.h"
+#include "ui/editors/ListBox.h"
+#include "ui/editors/NumericText.h"
+#include "ui/editors/ResolutionList.h"
+#include "ui/editors/TextBox.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace kovi {
+namespace {
+
+constexpr int ClientWidthTwips = 3984;
+constexpr int ClientHeightTwips = 3384;
+
+} // namespace
+
+frmCustomRes::frmCustomRes(ResolutionList& resolutions, QWidget* parent)
+    : EditorWindow("frmCustomRes", QStringLiteral("Add/Remove Custom Resolutions"),
+                   ClientWidthTwips, ClientHeightTwips, parent),
+      resolutions_(resolutions) {
+    setupControls();
+    LoadListBox(*lstCustom_, CustomResolutionsFile());
+
+    for (QLineEdit* box : {txtXRes_, txtYRes_}) {
+        SelectAllTextOnFocus(*box);
+        KeepToOneLine(*box);
+        connect(box, &QLineEdit::returnPressed, this, &frmCustomRes::add);
+    }
+    connect(cmdAdd_, &QPushButton::clicked, this, &frmCustomRes::add);
+    connect(cmdRemove_, &QPushButton::clicked, this, &frmCustomRes::remove);
+    connect(cmdClear_, &QPushButton::clicked, this, &frmCustomRes::clearAll);
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    txtXRes_->setFocus();
+}
+
+void frmCustomRes::setupControls() {
+    QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 3972, 3372});
+
+    txtXRes_ = new QLineEdit(frame1);
+    place(*txtXRes_, "txtXRes", {120, 240, 852, 288});
+    auto* times = new QLabel(QStringLiteral("x"), frame1);
+    place(*times, "Label1", {1080, 258, 252, 252});
+    times->setAlignment(Qt::AlignCenter);
+    txtYRes_ = new QLineEdit(frame1);
+    place(*txtYRes_, "txtYRes", {1440, 240, 852, 288});
+
+    QGroupBox* frame2 = addFrame(frame1, "Frame2", {120, 720, 2172, 2532});
+    cmdAdd_ = addButton(frame2, "cmdAdd", "&Add to list ->", {120, 240, 1932, 372});
+    cmdRemove_ = addButton(frame2, "cmdRemove", "&Remove from list <-", {120, 840, 1932, 372});
+    cmdClear_ = addButton(frame2, "cmdClear", "C&lear all", {120, 1440, 1932, 372});
+    cmdClose_ = addButton(frame2, "cmdClose", "&Close window", {120, 2040, 1932, 372});
+
+    lstCustom_ = addListBox(frame1, "lstCustom", {2400, 240, 1452, 2928});
+
+    setTabOrder(txtXRes_, txtYRes_);
+    setTabOrder(txtYRes_, cmdAdd_);
+    setTabOrder(cmdAdd_, cmdRemove_);
+    setTabOrder(cmdRemove_, cmdClear_);
+    setTabOrder(cmdClear_, cmdClose_);
+    setTabOrder(cmdClose_, lstCustom_);
+}
+
+void frmCustomRes::add() {
+    const QString width = txtXRes_->text();
+    const QString height = txtYRes_->text();
+    if (width.isEmpty() || height.isEmpty()) {
+        ShowError(QStringLiteral("You must enter the X and Y dimensions"), this);
+        return;
+    }
+    if (!IsNumericText(width) || !IsNumericText(height)) {
+        ShowError(QStringLiteral("You must enter numeric characters only"), this);
+        return;
+    }
+    // Kept as typed: a run refuses a size that is not two whole numbers of at least 1.
+    const QString entry = width + QLatin1Char('x') + height;
+    lstCustom_->addItem(entry);
+    resolutions_.appendResolution(entry);
+    AppendToListFile(CustomResolutionsFile(), entry, this);
+    txtXRes_->setFocus();
+}
+
+void frmCustomRes::remove() {
+    const std::optional<QString> removed = TakeSelectedEntry(*lstCustom_);
+    if (!removed) {
+        ShowError(QString::fromLatin1(SelectAnItemMessage), this);
+        return;
+    }
+    resolutions_.removeResolution(*removed);
+    RewriteListFile(CustomResolutionsFile(), *lstCustom_, this);
+}
+
+void frmCustomRes::clearAll() {
+    for (int row = 0; row < lstCustom_->count(); ++row)
+        resolutions_.removeResolution(lstCustom_->item(row)->text());
+    lstCustom_->clear();
+    DeleteListFile(CustomResolutionsFile(), this);
+}
+
+} // namespace kovi

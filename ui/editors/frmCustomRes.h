@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/editors/EditorWindow.h"
+
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace kovi {
+
+class ResolutionList;
+
+// "Add/Remove Custom Resolutions": the user's own target resolutions. Every change goes at
+// once into the list box, into custom.dat and into the main window's resolution list.
+class frmCustomRes : public EditorWindow {
+    Q_OBJECT
+public:
+    explicit frmCustomRes(ResolutionList& resolutions, QWidget* parent = nullptr);
+
+private:
+    void setupControls();
+    void add();
+    void remove();
+    void clearAll();
+
+    ResolutionList& resolutions_;
+    QLineEdit* txtXRes_ = nullptr;
+    QLineEdit* txtYRes_ = nullptr;
+    QListWidget* lstCustom_ = nullptr;
+    QPushButton* cmdAdd_ = nullptr;
+    QPushButton* cmdRemove_ = nullptr;
+    QPushButton* cmdClear_ = nullptr;
+    QPushButton* cmdClose_ = nullptr;
+};
+
+} // namespace kovi

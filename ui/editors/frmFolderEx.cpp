@@ -1,0 +1,88 @@
+#include "ui/editors/frmFolderEx.h"
+
+#include "core/program/ProgramFolder.h"
+#include "platform/desktop/FolderTree.h"
+#include "platform/desktop/MessageSink.h"
+#include "ui/editors/ListBox.h"
+
+#include <QGroupBox>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace kovi {
+namespace {
+
+constexpr int ClientWidthTwips = 8184;
+constexpr int ClientHeightTwips = 3624;
+
+} // namespace
+
+frmFolderEx::frmFolderEx(QWidget* parent)
+    : EditorWindow("frmFolderEx", QStringLiteral("Add/Remove Folder Exclusions"), ClientWidthTwips,
+                   ClientHeightTwips, parent) {
+    setupControls();
+    LoadListBox(*lstExFolders_, ExcludedFoldersFile());
+
+    connect(lstFolders_, &FolderTree::mouseButtonUp, this, &frmFolderEx::treeMouseButtonUp);
+    connect(cmdAdd_, &QPushButton::clicked, this, &frmFolderEx::add);
+    connect(cmdRemove_, &QPushButton::clicked, this, &frmFolderEx::remove);
+    connect(cmdClear_, &QPushButton::clicked, this, &frmFolderEx::clearAll);
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    cmdAdd_->setFocus();
+}
+
+void frmFolderEx::setupControls() {
+    QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 8172, 3612});
+
+    lstFolders_ = new FolderTree(frame1);
+    place(*lstFolders_, "lstFolders", {120, 240, 2892, 3168});
+
+    cmdAdd_ = addButton(frame1, "cmdAdd", "&Add to list ->", {3120, 600, 1932, 372});
+    cmdRemove_ = addButton(frame1, "cmdRemove", "&Remove from list <-", {3120, 1320, 1932, 372});
+    cmdClear_ = addButton(frame1, "cmdClear", "C&lear all", {3120, 2040, 1932, 372});
+    cmdClose_ = addButton(frame1, "cmdClose", "&Close window", {3120, 2760, 1932, 372});
+
+    lstExFolders_ = addListBox(frame1, "lstExFolders", {5160, 240, 2892, 2928});
+
+    setTabOrder(cmdAdd_, cmdRemove_);
+    setTabOrder(cmdRemove_, cmdClear_);
+    setTabOrder(cmdClear_, cmdClose_);
+    setTabOrder(cmdClose_, lstFolders_);
+    setTabOrder(lstFolders_, lstExFolders_);
+}
+
+void frmFolderEx::treeMouseButtonUp(int buttonCode) {
+    if (buttonCode == RightButtonCode)
+        add();
+}
+
+void frmFolderEx::add() {
+    const QString folder = lstFolders_->SelectedFolder();
+    if (folder == QLatin1String(MyComputerText))
+        return;
+    // One line of exflds.dat per folder: a name with a line break would become two entries,
+    // the second one excluding every path that merely contains its text.
+    if (folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r'))) {
+        ShowError(QStringLiteral("The name of this folder contains a line break, so it cannot be "
+                                 "kept in the list of excluded folders"),
+                  this);
+        return;
+    }
+    lstExFolders_->addItem(folder);
+    AppendToListFile(ExcludedFoldersFile(), folder, this);
+}
+
+void frmFolderEx::remove() {
+    if (!TakeSelectedEntry(*lstExFolders_)) {
+        ShowError(QString::fromLatin1(SelectAnItemMessage), this);
+        return;
+    }
+    RewriteListFile(ExcludedFoldersFile(), *lstExFolders_, this);
+}
+
+void frmFolderEx::clearAll() {
+    lstExFolders_->clear();
+    DeleteListFile(ExcludedFoldersFile(), this);
+}
+
+} // namespace kovi

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ui/editors/EditorWindow.h"
+
+class QListWidget;
+class QPushButton;
+
+namespace kovi {
+
+class FolderTree;
+
+// "Add/Remove Folder Exclusions": folders that a batch run leaves alone, with everything
+// below them. The folder selected in the tree is added with Add or a right click on the tree;
+// every change goes at once into the list box and into exflds.dat.
+class frmFolderEx : public EditorWindow {
+    Q_OBJECT
+public:
+    explicit frmFolderEx(QWidget* parent = nullptr);
+
+private:
+    void setupControls();
+    void treeMouseButtonUp(int buttonCode);
+    void add();
+    void remove();
+    void clearAll();
+
+    FolderTree* lstFolders_ = nullptr;
+    QListWidget* lstExFolders_ = nullptr;
+    QPushButton* cmdAdd_ = nullptr;
+    QPushButton* cmdRemove_ = nullptr;
+    QPushButton* cmdClear_ = nullptr;
+    QPushButton* cmdClose_ = nullptr;
+};
+
+} // namespace kovi

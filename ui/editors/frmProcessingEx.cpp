@@ -1,0 +1,104 @@
+#include "ui/editors/frmProcessingEx.h"
+
+#include "core/program/ProgramFolder.h"
+#include "platform/desktop/MessageSink.h"
+#include "ui/editors/ListBox.h"
+#include "ui/editors/TextBox.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace kovi {
+namespace {
+
+constexpr int ClientWidthTwips = 3984;
+constexpr int ClientHeightTwips = 3984;
+constexpr char EnterExtensionMessage[] = "Please enter an extension first";
+
+} // namespace
+
+frmProcessingEx::frmProcessingEx(QWidget* parent)
+    : EditorWindow("frmProcessingEx", QStringLiteral("Add/Remove Extension Exclusions"),
+                   ClientWidthTwips, ClientHeightTwips, parent) {
+    setupControls();
+    LoadListBox(*lstExt_, ExcludedExtensionsFile());
+
+    SelectAllTextOnFocus(*txtExt_);
+    KeepToOneLine(*txtExt_);
+    connect(txtExt_, &QLineEdit::returnPressed, this, &frmProcessingEx::enterPressed);
+    connect(cmdAdd_, &QPushButton::clicked, this, &frmProcessingEx::add);
+    connect(cmdRemove_, &QPushButton::clicked, this, &frmProcessingEx::remove);
+    connect(cmdClear_, &QPushButton::clicked, this, &frmProcessingEx::clearAll);
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
+    txtExt_->setFocus();
+}
+
+void frmProcessingEx::setupControls() {
+    QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 3972, 3972});
+
+    auto* instruction = new QLabel(
+        QStringLiteral("Exclude the following extensions from processing (e.g. BMP):"), frame1);
+    place(*instruction, "Label1", {120, 240, 3732, 492});
+    instruction->setWordWrap(true);
+    instruction->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    txtExt_ = new QLineEdit(frame1);
+    place(*txtExt_, "txtExt", {120, 840, 2172, 288});
+
+    QGroupBox* frame2 = addFrame(frame1, "Frame2", {120, 1320, 2172, 2532});
+    cmdAdd_ = addButton(frame2, "cmdAdd", "&Add to list ->", {120, 240, 1932, 372});
+    cmdRemove_ = addButton(frame2, "cmdRemove", "&Remove from list <-", {120, 840, 1932, 372});
+    cmdClear_ = addButton(frame2, "cmdClear", "C&lear all", {120, 1440, 1932, 372});
+    cmdClose_ = addButton(frame2, "cmdClose", "&Close window", {120, 2040, 1932, 372});
+
+    lstExt_ = addListBox(frame1, "lstExt", {2400, 840, 1452, 2928});
+
+    setTabOrder(txtExt_, cmdAdd_);
+    setTabOrder(cmdAdd_, cmdRemove_);
+    setTabOrder(cmdRemove_, cmdClear_);
+    setTabOrder(cmdClear_, cmdClose_);
+    setTabOrder(cmdClose_, lstExt_);
+}
+
+void frmProcessingEx::enterPressed() {
+    // The focus is in the box already, so it gets no new focus to select its text.
+    if (add())
+        SelectAllText(*txtExt_);
+}
+
+bool frmProcessingEx::add() {
+    QString extension = txtExt_->text();
+    if (extension.contains(QLatin1Char('.'))) {
+        extension.remove(QLatin1Char('.'));
+        txtExt_->setText(extension);
+    }
+    // A text of dots alone would leave an empty entry, which excludes every file with a dot.
+    if (extension.isEmpty()) {
+        ShowError(QString::fromLatin1(EnterExtensionMessage), this);
+        txtExt_->setFocus();
+        return false;
+    }
+    const QString entry = extension.toUpper();
+    lstExt_->addItem(entry);
+    AppendToListFile(ExcludedExtensionsFile(), entry, this);
+    txtExt_->setFocus();
+    return true;
+}
+
+void frmProcessingEx::remove() {
+    if (!TakeSelectedEntry(*lstExt_))
+        ShowError(QString::fromLatin1(SelectAnItemMessage), this);
+    else
+        RewriteListFile(ExcludedExtensionsFile(), *lstExt_, this);
+    txtExt_->setFocus();
+}
+
+void frmProcessingEx::clearAll() {
+    lstExt_->clear();
+    DeleteListFile(ExcludedExtensionsFile(), this);
+}
+
+} // namespace kovi

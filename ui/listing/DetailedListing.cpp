@@ -1,0 +1,152 @@
+#include "ui/listing/DetailedListing.h"
+
+#include "core/run/TargetResolution.h"
+#include "kovi/Version.h"
+#include "platform/desktop/MessageSink.h"
+#include "ui/listing/frmDetail.h"
+
+#include <QLocale>
+#include <QWidget>
+
+namespace kovi {
+namespace {
+
+QString Caption(const char* purpose) {
+    return QString::fromLatin1(ProductName) + QStringLiteral(" - ") + QString::fromLatin1(purpose);
+}
+
+} // namespace
+
+DetailedListing::DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested)
+    : owner_(owner), abortRequested_(abortRequested), engine_(BuildDetailedListing) {}
+
+DetailedListing::~DetailedListing() {
+    stopQuietly();
+}
+
+void DetailedListing::start(const QString& folder, const QString& target, bool processSubFolders) {
+    if (running_)
+        return;
+    showWindow();
+    window_->clearListing();
+    setCaption(Caption("Detailed Listing"));
+    const std::string targetText = target.toStdString();
+    if (!ParseTargetResolution(targetText)) {
+        ShowError(QStringLiteral("Invalid target resolution"), boxParent());
+        return;
+    }
+    stopWanted_ = false;
+    quiet_ = false;
+    setRunning(true);
+    const ListingCallbacks callbacks = this->callbacks();
+    worker_.start(
+        [this, folder = std::filesystem::path(folder.toStdString()), targetText, processSubFolders,
+         callbacks] {
+            result_ = engine_(folder, targetText, processSubFolders, abortRequested_, callbacks);
+        },
+        [this](const QString& failure) { finish(failure); });
+}
+
+frmDetail* DetailedListing::window() const {
+    return window_;
+}
+
+void DetailedListing::stop() {
+    stopWanted_ = true;
+    abortRequested_ = true;
+}
+
+void DetailedListing::stopQuietly() {
+    quiet_ = true;
+    stop();
+}
+
+void DetailedListing::showWindow() {
+    if (!window_) {
+        // Owned by `owner_` and deleted when it closes.
+        window_ = new frmDetail(&owner_);
+        connect(window_, &frmDetail::abortRequested, this, &DetailedListing::stop);
+    }
+    window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+}
+
+// Each callback runs on the worker and hands its news to this thread.
+ListingCallbacks DetailedListing::callbacks() {
+    ListingCallbacks callbacks;
+    callbacks.collecting = [this] {
+        worker_.post([this] {
+            setCaption(Caption("Acquiring target files..."));
+            busyCursor_.emplace();
+        });
+    };
+    callbacks.started = [this](std::size_t) {
+        // The scan has just cleared the flag; a stop asked for before must still hold.
+        if (stopWanted_)
+            abortRequested_ = true;
+    };
+    callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
+        worker_.post([this, index, count] {
+            setCaption(
+                QStringLiteral("Scanning %1 of %2 - ESCAPE Aborts").arg(index + 1).arg(count));
+        });
+    };
+    callbacks.row = [this](const ListingRow& row) {
+        worker_.post([this, row] {
+            if (window_)
+                window_->addRow(row);
+        });
+    };
+    return callbacks;
+}
+
+void DetailedListing::setCaption(const QString& caption) {
+    if (window_)
+        window_->setWindowTitle(caption);
+}
+
+void DetailedListing::finish(const QString& failure) {
+    busyCursor_.reset();
+    const ListingResult result = result_;
+    result_ = ListingResult();
+    if (!quiet_)
+        report(result, failure);
+    setRunning(false);
+}
+
+void DetailedListing::report(const ListingResult& result, const QString& failure) {
+    if (!failure.isEmpty()) {
+        ShowError(QStringLiteral("Listing stopped: ") + failure, boxParent());
+        return;
+    }
+    switch (result.status) {
+    case ListingStatus::InvalidTarget:
+        ShowError(QStringLiteral("Invalid target resolution"), boxParent());
+        break;
+    case ListingStatus::NoFiles:
+        // The caption keeps saying that files were being acquired.
+        ShowError(QStringLiteral("No files to process"), boxParent());
+        break;
+    case ListingStatus::Completed:
+    case ListingStatus::Aborted: {
+        const std::string separator = QLocale().groupSeparator().toStdString();
+        ShowInformation(QStringLiteral("Summary"),
+                        QString::fromStdString(ListingSummaryText(result, separator)), boxParent());
+        setCaption(Caption("Detailed Listing"));
+        break;
+    }
+    }
+}
+
+QWidget* DetailedListing::boxParent() const {
+    return window_ ? static_cast<QWidget*>(window_) : &owner_;
+}
+
+void DetailedListing::setRunning(bool running) {
+    running_ = running;
+    emit runningChanged(running);
+}
+
+} // namespace kovi

@@ -1,0 +1,185 @@
+#include "ui/listing/frmDetail.h"
+
+#include "core/listing/ListingExport.h"
+#include "core/program/ProgramFolder.h"
+#include "kovi/Version.h"
+#include "platform/desktop/BusyCursor.h"
+#include "platform/desktop/FileDialogs.h"
+#include "platform/desktop/MessageSink.h"
+#include "platform/desktop/Twips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QTableWidget>
+
+namespace kovi {
+namespace {
+
+constexpr int FileNameColumnTwips = 5000;
+constexpr int NumberColumnTwips = 1000;
+// The grid leaves this much of the screen free beside and below it.
+constexpr int ScreenMarginWidthTwips = 15;
+constexpr int ScreenMarginHeightTwips = 1000;
+constexpr int FormatColumn = 4;
+// Room beside a cell's text for the grid lines and the cell margins, in pixels.
+constexpr int CellPadding = 10;
+
+QString DetailCaption() {
+    return QString::fromLatin1(ProductName) + QStringLiteral(" - Detailed Listing");
+}
+
+QTableWidgetItem* Cell(const QString& text, int column) {
+    // The table takes ownership of the item.
+    auto* item = new QTableWidgetItem(text);
+    const bool number = column > 0 && column != FormatColumn;
+    item->setTextAlignment(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
+    return item;
+}
+
+} // namespace
+
+frmDetail::frmDetail(QWidget* parent) : QMainWindow(parent) {
+    setObjectName(QStringLiteral("frmDetail"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(DetailCaption());
+    setWindowIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    const double dpi = LogicalDpi(*this);
+    setupGrid(dpi);
+    setupMenus();
+    sizeToScreen(dpi);
+}
+
+void frmDetail::setupGrid(double dpi) {
+    const std::vector<std::string>& headers = ListingHeaders();
+    grid_ = new QTableWidget(1, int(headers.size()), this);
+    grid_->setObjectName(QStringLiteral("grid"));
+    setCentralWidget(grid_);
+
+    QFont bold = grid_->font();
+    bold.setBold(true);
+    for (int column = 0; column < int(headers.size()); ++column) {
+        auto* header = new QTableWidgetItem(QString::fromStdString(headers[column]));
+        header->setFont(bold);
+        grid_->setHorizontalHeaderItem(column, header);
+        grid_->setColumnWidth(
+            column, TwipsToPixels(column == 0 ? FileNameColumnTwips : NumberColumnTwips, dpi));
+    }
+    grid_->horizontalHeader()->setHighlightSections(false);
+    grid_->verticalHeader()->hide();
+    grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
+    grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grid_->setWordWrap(false);
+    // A long path keeps its file name in view.
+    grid_->setTextElideMode(Qt::ElideMiddle);
+    grid_->installEventFilter(this);
+}
+
+void frmDetail::setupMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->setObjectName(QStringLiteral("mnufile"));
+    mnuExport_ = file->addAction(QStringLiteral("&Export To CSV"));
+    mnuExport_->setObjectName(QStringLiteral("mnuExport"));
+    file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    mnuClose_ = file->addAction(QStringLiteral("&Close"));
+    mnuClose_->setObjectName(QStringLiteral("mnuClose"));
+    connect(mnuExport_, &QAction::triggered, this, &frmDetail::exportListing);
+    connect(mnuClose_, &QAction::triggered, this, &QWidget::close);
+}
+
+void frmDetail::sizeToScreen(double dpi) {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const int menuHeight = menuBar()->sizeHint().height();
+    QSize gridSize(screen->geometry().width() - TwipsToPixels(ScreenMarginWidthTwips, dpi),
+                   screen->geometry().height() - TwipsToPixels(ScreenMarginHeightTwips, dpi));
+    // A panel of the desktop may take part of the screen; the whole grid stays in view.
+    const QRect available = screen->availableGeometry();
+    gridSize = gridSize.boundedTo(available.size() - QSize(0, menuHeight));
+    resize(gridSize.width(), gridSize.height() + menuHeight);
+    move(available.topLeft());
+}
+
+void frmDetail::clearListing() {
+    grid_->clearContents();
+    grid_->setRowCount(1);
+}
+
+void frmDetail::addRow(const ListingRow& row) {
+    const int target = grid_->rowCount() - 1;
+    grid_->insertRow(grid_->rowCount());
+    const QString texts[] = {QString::fromStdString(row.path.string()),
+                             QString::number(row.fileBytes),
+                             QString::number(row.width),
+                             QString::number(row.height),
+                             QString::fromStdString(row.format),
+                             QString::number(row.colours),
+                             QString::number(row.bitsPerPixel)};
+    for (int column = 0; column < grid_->columnCount(); ++column) {
+        grid_->setItem(target, column, Cell(texts[column], column));
+        // A number cut short would read as another number: its column grows to fit it. The
+        // path keeps its width and shows its start and its file name.
+        const int needed = grid_->fontMetrics().horizontalAdvance(texts[column]) + CellPadding;
+        if (column > 0 && needed > grid_->columnWidth(column))
+            grid_->setColumnWidth(column, needed);
+    }
+}
+
+std::vector<std::vector<std::string>> frmDetail::cells() const {
+    std::vector<std::vector<std::string>> rows;
+    rows.reserve(std::size_t(grid_->rowCount()));
+    for (int row = 0; row < grid_->rowCount(); ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < grid_->columnCount(); ++column) {
+            const QTableWidgetItem* item = grid_->item(row, column);
+            cells.push_back(item != nullptr ? item->text().toStdString() : std::string());
+        }
+        rows.push_back(std::move(cells));
+    }
+    return rows;
+}
+
+void frmDetail::exportListing() {
+    const QString chosen = AskSaveFileName(this, QStringLiteral("Export Detailed Listing"),
+                                           QString::fromStdString(ProgramFolder().string()),
+                                           QStringLiteral("All files (*)"));
+    if (chosen.isEmpty())
+        return;
+    const QString path = QFileInfo(chosen).absoluteFilePath();
+    std::error_code error;
+    {
+        BusyCursorGuard busy;
+        error = WriteListingExport(path.toStdString(), cells());
+    }
+    if (error) {
+        ShowError(QStringLiteral("Cannot export to %1: %2")
+                      .arg(path, QString::fromLocal8Bit(error.message())),
+                  this);
+        return;
+    }
+    ShowInformation(QStringLiteral("Complete"), QStringLiteral("Done exporting: ") + path, this);
+}
+
+void frmDetail::closeEvent(QCloseEvent* event) {
+    emit abortRequested();
+    QMainWindow::closeEvent(event);
+}
+
+bool frmDetail::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == grid_ && event->type() == QEvent::KeyRelease &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+        emit abortRequested();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace kovi

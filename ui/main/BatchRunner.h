@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/run/BatchRun.h"
+#include "platform/desktop/BusyCursor.h"
+#include "platform/desktop/WorkerThread.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+namespace kovi {
+
+class MainWindow;
+
+// Runs the batch resize for the main window: reads the window's choices, runs ProcessImages on
+// a worker thread, and turns what the run reports into signals that the window shows. Error and
+// summary boxes are shown here, once the run has ended.
+class BatchRunner : public QObject {
+    Q_OBJECT
+public:
+    using Engine = std::function<RunResult(const BatchOptions&, std::atomic<bool>& abortRequested,
+                                           const RunCallbacks&)>;
+
+    explicit BatchRunner(MainWindow& window);
+    // Stops a run under way after its current file and waits for it.
+    ~BatchRunner() override;
+
+    // What a run is asked to do, from the window's controls and settings.
+    BatchOptions options() const;
+
+    // Starts a run unless one is under way.
+    void start();
+    bool isRunning() const { return running_; }
+    // The run stops after its current file (also when asked while it is still collecting)
+    // and ends without its summary.
+    void stopQuietly();
+
+    // Replaces ProcessImages (tests).
+    void setEngine(Engine engine) { engine_ = std::move(engine); }
+
+signals:
+    void runningChanged(bool running);
+    void statusLine1Changed(const QString& text);
+    void statusLine2Changed(const QString& text);
+    // The window's running state, with the progress bar counting to `targetCount`.
+    void runStateBegun(int targetCount);
+    void progressChanged(int value);
+    void pictureChanged(const kovi::PreviewPicture& picture);
+    void runStateEnded();
+
+private:
+    RunCallbacks callbacks();
+    void collecting();
+    void collected(std::size_t count);
+    void finish(const QString& failure);
+    void report(const RunResult& result, const QString& failure);
+    void showStatusLine1(const QString& text);
+    void setRunning(bool running);
+
+    MainWindow& window_;
+    Engine engine_;
+    bool running_ = false;
+    bool runStateShown_ = false;
+    int filesDone_ = 0;
+    QString statusLine1_;
+    // Outlives the engine's clearing of the abort flag when the files have been collected.
+    std::atomic<bool> stopWanted_{false};
+    std::optional<BusyCursorGuard> collectingCursor_;
+    // Written by the worker; read once the worker has returned.
+    RunResult result_;
+    // Last, so that it is destroyed first: the worker uses everything above.
+    WorkerThread worker_;
+};
+
+} // namespace kovi
