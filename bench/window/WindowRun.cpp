@@ -4,6 +4,7 @@
 //
 //   kovi-window-bench [--lum N] [--chrom N] FOLDER WIDTHxHEIGHT
 #include "core/imaging/base/VipsRuntime.h"
+#include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/main/BatchRunner.h"
@@ -69,7 +70,7 @@ int main(int argc, char* argv[]) {
 
     PrintedMessages messages;
     kovi::ProgramSettings settings;
-    kovi::MainWindow window(settings);
+    kovi::MainWindow window(settings, kovi::LocateProgramFiles());
     settings.WriteLog = 0;
     window.SetSelectedFolder(arguments.at(0));
     auto* resolutions = window.findChild<QComboBox*>(QStringLiteral("lstRes"));

@@ -1,7 +1,7 @@
 // kovi-rzk-batch: the batch resize and the detailed listing for scripts and machines without a
 // display, on the same engine, list files and settings as the window.
 #include "core/imaging/base/VipsRuntime.h"
-#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramFiles.h"
 #include "core/program/SettingsStore.h"
 #include "programs/kovi-rzk-batch/CommandLine.h"
 #include "programs/kovi-rzk-batch/Commands.h"
@@ -38,8 +38,9 @@ kovi::CommandSettings StoredSettings() {
     settings.writeLog = values.WriteLog != 0;
     settings.chrominance = values.JpegChrom;
     settings.luminance = values.JpegLum;
-    settings.excludedExtensionsFile = kovi::ExcludedExtensionsFile();
-    settings.excludedFoldersFile = kovi::ExcludedFoldersFile();
+    const kovi::ProgramFiles files = kovi::LocateProgramFiles();
+    settings.excludedExtensionsFile = files.excludedExtensions;
+    settings.excludedFoldersFile = files.excludedFolders;
     return settings;
 }
 

@@ -1,4 +1,5 @@
 #include "core/imaging/base/VipsRuntime.h"
+#include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
 #include "ui/main/MainWindow.h"
 
@@ -15,7 +16,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationVersion(QString::fromLatin1(kovi::VersionText));
 
     kovi::ProgramSettings settings;
-    kovi::MainWindow window(settings);
+    kovi::MainWindow window(settings, kovi::LocateProgramFiles());
     QObject::connect(&window, &kovi::MainWindow::quitRequested, &application,
                      [] { QCoreApplication::exit(0); });
     window.show();

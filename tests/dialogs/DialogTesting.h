@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
 
 #include "tests/support/SettingsSandbox.h"
@@ -20,11 +20,9 @@ namespace kovi::testing {
 
 // A settings store, a program folder (where the list files lie) and message boxes of its own.
 struct WindowScene {
-    WindowScene() { SetProgramFolder(program.path()); }
-    ~WindowScene() { SetProgramFolder({}); }
-
     SettingsSandbox settings;
     TempFolder program;
+    const ProgramFiles files = ProgramFiles::In(program.path());
     RecordingMessages messages;
     ProgramSettings values;
 };

@@ -29,23 +29,23 @@ struct OpenEditor : testing::WindowScene {
     explicit OpenEditor(int kind, const std::string& fileBytes = "") : editor(Editor(kind)) {
         if (!fileBytes.empty())
             testing::WriteBytes(file(), fileBytes);
-        main = std::make_unique<MainWindow>(values);
+        main = std::make_unique<MainWindow>(values, files);
         if (editor == CustomResolutions)
-            dialog = std::make_unique<frmCustomRes>(*main, main.get());
+            dialog = std::make_unique<frmCustomRes>(*main, file(), main.get());
         else if (editor == FolderExclusions)
-            dialog = std::make_unique<frmFolderEx>(main.get());
+            dialog = std::make_unique<frmFolderEx>(file(), main.get());
         else
-            dialog = std::make_unique<frmProcessingEx>(main.get());
+            dialog = std::make_unique<frmProcessingEx>(file(), main.get());
         // Tool windows are raised when shown, which the offscreen platform cannot do.
         if (QGuiApplication::platformName() == "offscreen")
             QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");
         dialog->show();
     }
 
-    std::filesystem::path file() const {
-        std::filesystem::path (*files[])() = {CustomResolutionsFile, ExcludedFoldersFile,
-                                              ExcludedExtensionsFile};
-        return files[editor]();
+    const std::filesystem::path& file() const {
+        return editor == CustomResolutions  ? files.customResolutions
+               : editor == FolderExclusions ? files.excludedFolders
+                                            : files.excludedExtensions;
     }
     QListWidget& list() const { return *dialog->findChild<QListWidget*>(); }
     // The list box and its file hold these entries.
@@ -131,7 +131,7 @@ private slots:
 
         // A file that cannot be changed is told of, and the editor carries on.
         testing::WriteBytes(open.file(), "A\r\n");
-        testing::Mount readOnly(ProgramFolder());
+        testing::Mount readOnly(open.files.folder);
         if (!readOnly.readOnly())
             QSKIP("a read-only bind mount needs root and mount(8)");
         open.addEntry();

@@ -1,5 +1,5 @@
 // F1 on the built help file, the help class's old faults, and the parsers of untrusted input.
-#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramFiles.h"
 #include "platform/desktop/BrowserLauncher.h"
 #include "platform/desktop/Registry.h"
 #include "platform/desktop/chm/HelpBook.h"
@@ -69,7 +69,6 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         folder_ = std::make_unique<QTemporaryDir>();
         QVERIFY(QDir(folder_->path()).mkpath(QStringLiteral("docs")));
-        SetProgramFolder(folder_->path().toStdString());
         SetRegistryFolder(path(QStringLiteral("registry")).toStdString());
         sink_ = std::make_unique<RecordingMessages>();
     }
@@ -84,7 +83,7 @@ private slots:
 
     // What F1 does in the main window.
     void contentsOfTheBuiltHelpFile() {
-        HTMLHelp help;
+        HTMLHelp help(folder_->path().toStdString());
         help.setCHMFile(BuiltHelpFile);
         help.HHDisplayContents();
         auto* window = qobject_cast<HelpWindow*>(QWidget::find(WId(help.HHWndHandle())));
@@ -131,7 +130,7 @@ private slots:
         const QString file = path(QStringLiteral("kovi_rzk_lite.chm"));
         if (!bytes.isNull())
             WriteFile(file, bytes);
-        HTMLHelp help;
+        HTMLHelp help(folder_->path().toStdString());
         help.setCHMFile(file);
         help.HHDisplayContents();
         QCOMPARE(sink_->boxes.size(), std::size_t(1));
@@ -143,8 +142,8 @@ private slots:
     void bareNameIsListedWithTheFolderItWasFoundIn() {
         WriteFile(path(QStringLiteral("kovi.chm")));
         QString name = QStringLiteral("kovi.chm");
-        HTMLHelp().HHRegister(name);
-        HTMLHelp help;
+        HTMLHelp(folder_->path().toStdString()).HHRegister(name);
+        HTMLHelp help(folder_->path().toStdString());
         help.HHCheckRegistry(name);
         QVERIFY(help.HHRegFileExists());
     }
@@ -169,7 +168,7 @@ private slots:
         QVERIFY(key && key->setValue(QStringLiteral("manual.chm"), RegistryType::String, stored));
 
         QString name = QStringLiteral("manual.chm");
-        QVERIFY(HTMLHelp().EnsureFileExists(name));
+        QVERIFY(HTMLHelp(folder_->path().toStdString()).EnsureFileExists(name));
         QCOMPARE(name, path(found + QStringLiteral("manual.chm")));
     }
 

@@ -1,7 +1,7 @@
 // The detail window's wiring: File > Generate Detailed List scans the chosen folder into its
 // grid and ends in a summary, Escape or closing stops the scan, and Export writes the grid where
 // the file dialog says. What a scan lists and an export's bytes are tested below the window.
-#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramFiles.h"
 #include "ui/listing/DetailedListing.h"
 #include "ui/listing/frmDetail.h"
 #include "ui/main/MainWindow.h"
@@ -38,9 +38,8 @@ private slots:
         testing::ScriptedFileDialogs dialogs;
         testing::Gate gate;
         std::string scanned;
-        SetProgramFolder(folder.path());
         ProgramSettings settings;
-        auto window = std::make_unique<MainWindow>(settings);
+        auto window = std::make_unique<MainWindow>(settings, ProgramFiles::In(folder.path()));
         window->SetSelectedFolder(QString::fromStdString(folder.path().string()));
         window->chooseResolution(3); // 640x480
         // A failed check must not leave the scan waiting at the gate for ever.
@@ -104,7 +103,6 @@ private slots:
             QVERIFY(messages.boxes.back().text.startsWith("Done exporting: " + dialogs.answer));
         }
         window.reset();
-        SetProgramFolder({});
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     }

@@ -205,7 +205,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, tips);
         QFETCH(QString, clicked);
-        testing::WriteBytes(CustomResolutionsFile(), "700x500\r\n");
+        testing::WriteBytes(scene_->files.customResolutions, "700x500\r\n");
         writeStore("jpegchrom=200\njpeglum=30\nlastfolder=" + folder() + "\nlastresindex=" + saved +
                    "\nprocesssubs=1\nshowtips=" + QString::number(tips) + "\nwritelog=1\n");
         const QString before = store();
@@ -281,8 +281,8 @@ private slots:
             QCOMPARE(given.folder, std::filesystem::path("/"));
             QCOMPARE(given.target, std::string("150x150"));
             QVERIFY(given.processSubFolders && !given.writeLog);
-            QCOMPARE(given.excludedExtensionsFile, ExcludedExtensionsFile());
-            QCOMPARE(given.excludedFoldersFile, ExcludedFoldersFile());
+            QCOMPARE(given.excludedExtensionsFile, scene_->files.excludedExtensions);
+            QCOMPARE(given.excludedFoldersFile, scene_->files.excludedFolders);
             // Read for each file: a change during the run applies to the next one.
             window.imageView().SetJpegChromFactor(200);
             QCOMPARE(given.jpegFactors().chrominance, 200);
@@ -325,7 +325,7 @@ private slots:
 private:
     ProgramSettings& settings() { return scene_->values; }
     MainWindow& open() {
-        window_ = std::make_unique<MainWindow>(settings());
+        window_ = std::make_unique<MainWindow>(settings(), scene_->files);
         window_->batchRunner().setEngine(run_->engine());
         return *window_;
     }

@@ -1,6 +1,6 @@
 // A settings store damaged by hand or by a crash: the program still starts with sensible
 // values and loses nothing the user had; the store is rewritten only by the user's own actions.
-#include "core/program/ProgramFolder.h"
+#include "core/program/ProgramFiles.h"
 #include "ui/main/ImageView.h"
 #include "ui/main/MainWindow.h"
 
@@ -29,7 +29,8 @@ class DamagedSettingsTest : public QObject {
     std::unique_ptr<MainWindow> start(const std::string& store) {
         QDir().mkpath(QFileInfo(sandbox_->storeFile()).path());
         testing::WriteBytes(sandbox_->storeFile().toStdString(), store);
-        auto window = std::make_unique<MainWindow>(settings_);
+        auto window =
+            std::make_unique<MainWindow>(settings_, ProgramFiles::In(programFolder_->path()));
         window->show();
         (void)QTest::qWaitForWindowExposed(window.get());
         return window;
@@ -43,13 +44,9 @@ private slots:
     void init() {
         sandbox_.emplace();
         programFolder_.emplace();
-        SetProgramFolder(programFolder_->path());
         settings_ = ProgramSettings();
     }
-    void cleanup() {
-        SetProgramFolder({});
-        QVERIFY(QApplication::topLevelWidgets().isEmpty());
-    }
+    void cleanup() { QVERIFY(QApplication::topLevelWidgets().isEmpty()); }
 
     void aDamagedStoreShowsDefaultsAndStartingLeavesItAsItWas_data() {
         QTest::addColumn<QByteArray>("bytes");

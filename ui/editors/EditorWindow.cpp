@@ -11,10 +11,10 @@
 namespace kovi {
 
 EditorWindow::EditorWindow(const char* name, const QString& title, int clientWidthTwips,
-                           int clientHeightTwips, QWidget* parent)
+                           int clientHeightTwips, std::filesystem::path listFile, QWidget* parent)
     : QDialog(parent,
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
-      dpi_(LogicalDpi(parent != nullptr ? *parent : *this)) {
+      dpi_(LogicalDpi(parent != nullptr ? *parent : *this)), listFile_(std::move(listFile)) {
     setObjectName(QLatin1String(name));
     setWindowTitle(title);
     setModal(true);

@@ -3,6 +3,8 @@
 #include <QDialog>
 #include <QRect>
 
+#include <filesystem>
+
 class QGroupBox;
 class QListWidget;
 class QPushButton;
@@ -16,7 +18,10 @@ class EditorWindow : public QDialog {
     Q_OBJECT
 protected:
     EditorWindow(const char* name, const QString& title, int clientWidthTwips,
-                 int clientHeightTwips, QWidget* parent);
+                 int clientHeightTwips, std::filesystem::path listFile, QWidget* parent);
+
+    // The list file the editor keeps in step with its list box.
+    const std::filesystem::path& listFile() const { return listFile_; }
 
     // Controls placed in twips, relative to their container.
     QGroupBox* addFrame(QWidget* container, const char* name, const QRect& twips);
@@ -29,6 +34,7 @@ protected:
 
 private:
     double dpi_;
+    std::filesystem::path listFile_;
 };
 
 } // namespace kovi

@@ -1,6 +1,5 @@
 #include "ui/editors/frmCustomRes.h"
 
-#include "core/program/ProgramFolder.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/editors/ListBox.h"
 #include "ui/editors/NumericText.h"
@@ -21,12 +20,12 @@ constexpr int ClientHeightTwips = 3384;
 
 } // namespace
 
-frmCustomRes::frmCustomRes(ResolutionList& resolutions, QWidget* parent)
+frmCustomRes::frmCustomRes(ResolutionList& resolutions, std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmCustomRes", QStringLiteral("Add/Remove Custom Resolutions"),
-                   ClientWidthTwips, ClientHeightTwips, parent),
+                   ClientWidthTwips, ClientHeightTwips, std::move(file), parent),
       resolutions_(resolutions) {
     setupControls();
-    LoadListBox(*lstCustom_, CustomResolutionsFile());
+    LoadListBox(*lstCustom_, listFile());
 
     for (QLineEdit* box : {txtXRes_, txtYRes_}) {
         SelectAllTextOnFocus(*box);
@@ -82,7 +81,7 @@ void frmCustomRes::add() {
     const QString entry = width + QLatin1Char('x') + height;
     lstCustom_->addItem(entry);
     resolutions_.appendResolution(entry);
-    AppendToListFile(CustomResolutionsFile(), entry, this);
+    AppendToListFile(listFile(), entry, this);
     txtXRes_->setFocus();
 }
 
@@ -93,14 +92,14 @@ void frmCustomRes::remove() {
         return;
     }
     resolutions_.removeResolution(*removed);
-    RewriteListFile(CustomResolutionsFile(), *lstCustom_, this);
+    RewriteListFile(listFile(), *lstCustom_, this);
 }
 
 void frmCustomRes::clearAll() {
     for (int row = 0; row < lstCustom_->count(); ++row)
         resolutions_.removeResolution(lstCustom_->item(row)->text());
     lstCustom_->clear();
-    DeleteListFile(CustomResolutionsFile(), this);
+    DeleteListFile(listFile(), this);
 }
 
 } // namespace kovi

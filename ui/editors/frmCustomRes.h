@@ -15,7 +15,8 @@ class ResolutionList;
 class frmCustomRes : public EditorWindow {
     Q_OBJECT
 public:
-    explicit frmCustomRes(ResolutionList& resolutions, QWidget* parent = nullptr);
+    frmCustomRes(ResolutionList& resolutions, std::filesystem::path file,
+                 QWidget* parent = nullptr);
 
 private:
     void setupControls();

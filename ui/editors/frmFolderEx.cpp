@@ -1,6 +1,5 @@
 #include "ui/editors/frmFolderEx.h"
 
-#include "core/program/ProgramFolder.h"
 #include "platform/desktop/FolderTree.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/editors/ListBox.h"
@@ -17,11 +16,11 @@ constexpr int ClientHeightTwips = 3624;
 
 } // namespace
 
-frmFolderEx::frmFolderEx(QWidget* parent)
+frmFolderEx::frmFolderEx(std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmFolderEx", QStringLiteral("Add/Remove Folder Exclusions"), ClientWidthTwips,
-                   ClientHeightTwips, parent) {
+                   ClientHeightTwips, std::move(file), parent) {
     setupControls();
-    LoadListBox(*lstExFolders_, ExcludedFoldersFile());
+    LoadListBox(*lstExFolders_, listFile());
 
     connect(lstFolders_, &FolderTree::mouseButtonUp, this, &frmFolderEx::treeMouseButtonUp);
     connect(cmdAdd_, &QPushButton::clicked, this, &frmFolderEx::add);
@@ -69,7 +68,7 @@ void frmFolderEx::add() {
         return;
     }
     lstExFolders_->addItem(folder);
-    AppendToListFile(ExcludedFoldersFile(), folder, this);
+    AppendToListFile(listFile(), folder, this);
 }
 
 void frmFolderEx::remove() {
@@ -77,12 +76,12 @@ void frmFolderEx::remove() {
         ShowError(QString::fromLatin1(SelectAnItemMessage), this);
         return;
     }
-    RewriteListFile(ExcludedFoldersFile(), *lstExFolders_, this);
+    RewriteListFile(listFile(), *lstExFolders_, this);
 }
 
 void frmFolderEx::clearAll() {
     lstExFolders_->clear();
-    DeleteListFile(ExcludedFoldersFile(), this);
+    DeleteListFile(listFile(), this);
 }
 
 } // namespace kovi

@@ -15,7 +15,7 @@ class FolderTree;
 class frmFolderEx : public EditorWindow {
     Q_OBJECT
 public:
-    explicit frmFolderEx(QWidget* parent = nullptr);
+    explicit frmFolderEx(std::filesystem::path file, QWidget* parent = nullptr);
 
 private:
     void setupControls();

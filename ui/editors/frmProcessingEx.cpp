@@ -1,6 +1,5 @@
 #include "ui/editors/frmProcessingEx.h"
 
-#include "core/program/ProgramFolder.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/editors/ListBox.h"
 #include "ui/editors/TextBox.h"
@@ -20,11 +19,11 @@ constexpr char EnterExtensionMessage[] = "Please enter an extension first";
 
 } // namespace
 
-frmProcessingEx::frmProcessingEx(QWidget* parent)
+frmProcessingEx::frmProcessingEx(std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmProcessingEx", QStringLiteral("Add/Remove Extension Exclusions"),
-                   ClientWidthTwips, ClientHeightTwips, parent) {
+                   ClientWidthTwips, ClientHeightTwips, std::move(file), parent) {
     setupControls();
-    LoadListBox(*lstExt_, ExcludedExtensionsFile());
+    LoadListBox(*lstExt_, listFile());
 
     SelectAllTextOnFocus(*txtExt_);
     KeepToOneLine(*txtExt_);
@@ -83,7 +82,7 @@ bool frmProcessingEx::add() {
     }
     const QString entry = extension.toUpper();
     lstExt_->addItem(entry);
-    AppendToListFile(ExcludedExtensionsFile(), entry, this);
+    AppendToListFile(listFile(), entry, this);
     txtExt_->setFocus();
     return true;
 }
@@ -92,13 +91,13 @@ void frmProcessingEx::remove() {
     if (!TakeSelectedEntry(*lstExt_))
         ShowError(QString::fromLatin1(SelectAnItemMessage), this);
     else
-        RewriteListFile(ExcludedExtensionsFile(), *lstExt_, this);
+        RewriteListFile(listFile(), *lstExt_, this);
     txtExt_->setFocus();
 }
 
 void frmProcessingEx::clearAll() {
     lstExt_->clear();
-    DeleteListFile(ExcludedExtensionsFile(), this);
+    DeleteListFile(listFile(), this);
 }
 
 } // namespace kovi

@@ -14,7 +14,7 @@ namespace kovi {
 class frmProcessingEx : public EditorWindow {
     Q_OBJECT
 public:
-    explicit frmProcessingEx(QWidget* parent = nullptr);
+    explicit frmProcessingEx(std::filesystem::path file, QWidget* parent = nullptr);
 
 private:
     void setupControls();

@@ -1,6 +1,5 @@
 #include "ui/help/HTMLHelp.h"
 
-#include "core/program/ProgramFolder.h"
 #include "platform/desktop/MessageSink.h"
 #include "platform/desktop/WindowCommands.h"
 
@@ -25,6 +24,9 @@ std::optional<QString> PointerUnlessEmpty(QString& property) {
 }
 
 } // namespace
+
+HTMLHelp::HTMLHelp(std::filesystem::path programFolder)
+    : programFolder_(std::move(programFolder)) {}
 
 void HTMLHelp::ShowErrorMessage(const QString& text) const {
     CurrentMessageSink().showMessage(nullptr, MessageIcon::Critical, MessageTitle, text);
@@ -168,7 +170,7 @@ void HTMLHelp::HHDeleteJumpURLSysMenu(WindowHandle helpWindow) {
 QString HTMLHelp::HHSetHelpFile(std::int16_t intSelHelpFile) const {
     switch (intSelHelpFile) {
     case 1:
-        return QString::fromStdString((ProgramFolder() / "Library.chm").string());
+        return QString::fromStdString((programFolder_ / "Library.chm").string());
     case 2:
         return QStringLiteral("Library.txt");
     default:

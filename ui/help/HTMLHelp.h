@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "platform/desktop/HelpViewer.h"
 #include "platform/desktop/Registry.h"
 
@@ -15,6 +17,9 @@ namespace kovi {
 // "HTML Help Class"; the class then carries on.
 class HTMLHelp {
 public:
+    // `programFolder` is where bare help-file names are looked for.
+    explicit HTMLHelp(std::filesystem::path programFolder);
+
     // Removes the viewer's "Jump to URL" item from the help window's system menu.
     void HHDeleteJumpURLSysMenu(WindowHandle helpWindow);
     void HHDisplayTopicURL(WindowHandle callingForm = 0);
@@ -148,6 +153,7 @@ private:
     void ShowWarningMessage(const QString& text) const;
     void ShowInfoMessage(const QString& text) const;
 
+    std::filesystem::path programFolder_;
     QString chmFile_;
     QString window_;
     QString topicUrl_;

@@ -1,7 +1,6 @@
 #include "ui/help/HTMLHelp.h"
 
 #include "core/files/FileRoutines.h"
-#include "core/program/ProgramFolder.h"
 #include "platform/desktop/Environment.h"
 
 #include <QDir>
@@ -106,7 +105,7 @@ bool HTMLHelp::EnsureFileExists(QString& fileToFind) {
         // A listing without a folder (as older versions of this class wrote for bare names)
         // would leave a path relative to wherever the program was started from.
         if (regFileName_.isEmpty() || regFilePath_.isEmpty())
-            fileToFind = JoinFolder(QString::fromStdString(ProgramFolder().string()), fileToFind);
+            fileToFind = JoinFolder(QString::fromStdString(programFolder_.string()), fileToFind);
         else
             fileToFind = JoinFolder(regFilePath_, regFileName_);
     }

@@ -17,8 +17,10 @@ QString Caption(const char* purpose) {
 
 } // namespace
 
-DetailedListing::DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested)
-    : owner_(owner), abortRequested_(abortRequested), engine_(BuildDetailedListing) {}
+DetailedListing::DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested,
+                                 std::filesystem::path exportFolder)
+    : owner_(owner), exportFolder_(std::move(exportFolder)), abortRequested_(abortRequested),
+      engine_(BuildDetailedListing) {}
 
 DetailedListing::~DetailedListing() {
     stopQuietly();
@@ -64,7 +66,7 @@ void DetailedListing::stopQuietly() {
 void DetailedListing::showWindow() {
     if (!window_) {
         // Owned by `owner_` and deleted when it closes.
-        window_ = new frmDetail(&owner_);
+        window_ = new frmDetail(exportFolder_, &owner_);
         connect(window_, &frmDetail::abortRequested, this, &DetailedListing::stop);
     }
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);

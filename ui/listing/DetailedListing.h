@@ -30,8 +30,10 @@ public:
         const std::filesystem::path& folder, const std::string& target, bool processSubFolders,
         std::atomic<bool>& abortRequested, const ListingCallbacks&)>;
 
-    // `owner` parents the detail window and the boxes shown after it has closed.
-    DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested);
+    // `owner` parents the detail window and the boxes shown after it has closed; the window's
+    // export dialog starts in `exportFolder`.
+    DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested,
+                    std::filesystem::path exportFolder);
     // Stops a scan under way before its next file and waits for it.
     ~DetailedListing() override;
 
@@ -63,6 +65,7 @@ private:
     void setRunning(bool running);
 
     QWidget& owner_;
+    const std::filesystem::path exportFolder_;
     std::atomic<bool>& abortRequested_;
     Engine engine_;
     QPointer<frmDetail> window_;

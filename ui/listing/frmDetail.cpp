@@ -1,7 +1,6 @@
 #include "ui/listing/frmDetail.h"
 
 #include "core/listing/ListingExport.h"
-#include "core/program/ProgramFolder.h"
 #include "kovi/Version.h"
 #include "platform/desktop/BusyCursor.h"
 #include "platform/desktop/FileDialogs.h"
@@ -46,7 +45,8 @@ QTableWidgetItem* Cell(const QString& text, int column) {
 
 } // namespace
 
-frmDetail::frmDetail(QWidget* parent) : QMainWindow(parent) {
+frmDetail::frmDetail(std::filesystem::path exportFolder, QWidget* parent)
+    : QMainWindow(parent), exportFolder_(std::move(exportFolder)) {
     setObjectName(QStringLiteral("frmDetail"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(DetailCaption());
@@ -151,7 +151,7 @@ std::vector<std::vector<std::string>> frmDetail::cells() const {
 
 void frmDetail::exportListing() {
     const QString chosen = AskSaveFileName(this, QStringLiteral("Export Detailed Listing"),
-                                           QString::fromStdString(ProgramFolder().string()),
+                                           QString::fromStdString(exportFolder_.string()),
                                            QStringLiteral("All files (*)"));
     if (chosen.isEmpty())
         return;

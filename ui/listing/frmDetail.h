@@ -1,5 +1,7 @@
 #pragma once
 
+#include <filesystem>
+
 #include "core/listing/ListingScan.h"
 
 #include <QMainWindow>
@@ -18,7 +20,8 @@ namespace kovi {
 class frmDetail : public QMainWindow {
     Q_OBJECT
 public:
-    explicit frmDetail(QWidget* parent = nullptr);
+    // `exportFolder`: where the export dialog starts.
+    explicit frmDetail(std::filesystem::path exportFolder, QWidget* parent = nullptr);
 
     QTableWidget& grid() { return *grid_; }
 
@@ -41,6 +44,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    std::filesystem::path exportFolder_;
     void setupGrid(double dpi);
     void setupMenus();
     void sizeToScreen(double dpi);

@@ -1,6 +1,5 @@
 #include "ui/main/BatchRunner.h"
 
-#include "core/program/ProgramFolder.h"
 #include "core/run/TargetResolution.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/main/BatchMessages.h"
@@ -30,8 +29,8 @@ BatchOptions BatchRunner::options() const {
     options.target = window_.targetResolution().toStdString();
     options.processSubFolders = window_.processSubFolders();
     options.writeLog = window_.settings().WriteLog != 0;
-    options.excludedExtensionsFile = ExcludedExtensionsFile();
-    options.excludedFoldersFile = ExcludedFoldersFile();
+    options.excludedExtensionsFile = window_.programFiles().excludedExtensions;
+    options.excludedFoldersFile = window_.programFiles().excludedFolders;
     const ImageView* view = &window_.imageView();
     options.jpegFactors = [view] {
         return JpegFactors{view->JpegChromFactor(), view->JpegLumFactor()};

@@ -1,7 +1,6 @@
 #include "ui/main/MainWindow.h"
 
 #include "core/listfiles/ListFile.h"
-#include "core/program/ProgramFolder.h"
 #include "kovi/Version.h"
 #include "platform/desktop/FolderTree.h"
 #include "platform/desktop/NetworkDrive.h"
@@ -40,10 +39,10 @@ constexpr char RunningCaption[] = "Click the image window to abort processing...
 
 } // namespace
 
-MainWindow::MainWindow(ProgramSettings& settings, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), store_(settings, this),
+MainWindow::MainWindow(ProgramSettings& settings, ProgramFiles files, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), files_(std::move(files)), store_(settings, this),
       batch_(std::make_unique<BatchRunner>(*this)),
-      listing_(std::make_unique<DetailedListing>(*this, abortRequested_)) {
+      listing_(std::make_unique<DetailedListing>(*this, abortRequested_, files_.exportFolder)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -112,7 +111,7 @@ void MainWindow::connectRuns() {
 void MainWindow::fillResolutionList() {
     for (const char* resolution : BuiltInResolutions)
         ui_.lstRes->addItem(QString::fromLatin1(resolution));
-    for (const std::string& entry : LoadList(CustomResolutionsFile()))
+    for (const std::string& entry : LoadList(files_.customResolutions))
         ui_.lstRes->addItem(QString::fromStdString(entry));
 }
 
@@ -319,24 +318,24 @@ void MainWindow::generateDetailedList() {
 }
 
 void MainWindow::showCustomResolutions() {
-    frmCustomRes editor(*this, this);
+    frmCustomRes editor(*this, files_.customResolutions, this);
     editor.exec();
 }
 
 void MainWindow::showFolderExclusions() {
-    frmFolderEx editor(this);
+    frmFolderEx editor(files_.excludedFolders, this);
     editor.exec();
 }
 
 void MainWindow::showExtensionExclusions() {
-    frmProcessingEx editor(this);
+    frmProcessingEx editor(files_.excludedExtensions, this);
     editor.exec();
 }
 
 void MainWindow::showHelpContents() {
     if (!help_)
-        help_ = std::make_unique<HTMLHelp>();
-    help_->setCHMFile(QString::fromStdString(HelpFile().string()));
+        help_ = std::make_unique<HTMLHelp>(files_.folder);
+    help_->setCHMFile(QString::fromStdString(files_.helpFile.string()));
     help_->HHDisplayContents();
 }
 

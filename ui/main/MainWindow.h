@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
 #include "core/program/SettingsStore.h"
 #include "platform/desktop/BusyCursor.h"
@@ -28,8 +29,8 @@ class ImageView;
 class MainWindow : public QMainWindow, public FolderSelection, public ResolutionList {
     Q_OBJECT
 public:
-    // Loads the settings into `settings` and shows them.
-    explicit MainWindow(ProgramSettings& settings, QWidget* parent = nullptr);
+    // Loads the settings into `settings` and shows them; `files` are the program's own.
+    MainWindow(ProgramSettings& settings, ProgramFiles files, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // "Kovi rZk Lite v1.1.0": the caption at rest.
@@ -47,6 +48,7 @@ public:
     std::atomic<bool>& AbortRequested() { return abortRequested_; }
 
     ProgramSettings& settings() { return settings_; }
+    const ProgramFiles& programFiles() const { return files_; }
     SettingsStore& settingsStore() { return store_; }
     FolderTree& folderTree();
     ImageView& imageView();
@@ -115,6 +117,7 @@ private:
 
     MainWindowUi ui_;
     ProgramSettings& settings_;
+    const ProgramFiles files_;
     SettingsStore store_;
     std::atomic<bool> abortRequested_{false};
     std::optional<BusyCursorGuard> busyCursor_;
