@@ -11,8 +11,6 @@ public:
     virtual ~ByteSink() = default;
     // Appends all of `size` bytes or fails, with the reason in error().
     virtual bool write(const void* data, std::size_t size) = 0;
-    // The open file underneath, for libvips' own savers.
-    virtual int descriptor() const = 0;
     virtual const std::string& error() const = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/files/ByteSink.h"
+#include "platform/system/File.h"
 
 namespace kovi {
 
@@ -29,6 +30,9 @@ std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 // ".kovi-rzk-XXXXXXXX.tmp", the X letters and digits; while one is copied into a file with
 // several hard links it is ".kovi-rzk-XXXXXXXX-<inode>.tmp". The walk over a folder skips them.
 bool IsTemporaryFileName(std::string_view fileName);
+
+// A new name of the first kind, its letters drawn at random.
+std::string NewTemporaryFileName();
 
 // The inode a temporary file is being copied into, for a name of the second kind.
 std::optional<std::uint64_t> PendingInode(std::string_view fileName);
@@ -54,13 +58,12 @@ public:
     static std::unique_ptr<ReplacementFile> create(const std::filesystem::path& target,
                                                    std::string& error);
     ReplacementFile(Key, std::filesystem::path destination, std::filesystem::path temporaryPath,
-                    int descriptor, std::unique_ptr<Original> original);
+                    File file, std::unique_ptr<Original> original);
     ~ReplacementFile() override;
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
 
     bool write(const void* data, std::size_t size) override;
-    int descriptor() const override { return descriptor_; }
     const std::string& error() const override { return error_; }
 
     const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
@@ -79,7 +82,7 @@ private:
 
     std::filesystem::path destination_;
     std::filesystem::path temporaryPath_;
-    int descriptor_ = -1;
+    File file_;
     std::unique_ptr<Original> original_;
     bool flushed_ = false;
     bool committed_ = false;

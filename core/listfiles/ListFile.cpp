@@ -1,6 +1,7 @@
 #include "core/listfiles/ListFile.h"
 
 #include "core/files/FileRoutines.h"
+#include "core/files/WholeFile.h"
 
 #include <cerrno>
 #include <fstream>
@@ -80,20 +81,7 @@ std::error_code AppendEntry(const std::filesystem::path& path, const std::string
 
 std::error_code RewriteList(const std::filesystem::path& path,
                             const std::vector<std::string>& entries) {
-    auto staging = path;
-    staging += ".new";
-    if (auto error = WriteFile(staging, EntriesText(entries), std::ios::trunc)) {
-        std::error_code ignored;
-        std::filesystem::remove(staging, ignored);
-        return error;
-    }
-    std::error_code error;
-    std::filesystem::rename(staging, path, error);
-    if (error) {
-        std::error_code ignored;
-        std::filesystem::remove(staging, ignored);
-    }
-    return error;
+    return WriteWholeFile(path, EntriesText(entries));
 }
 
 std::error_code DeleteList(const std::filesystem::path& path) {

@@ -18,8 +18,8 @@ std::vector<std::string> LoadList(const std::filesystem::path& path);
 // no line end gets one first.
 std::error_code AppendEntry(const std::filesystem::path& path, const std::string& entry);
 
-// Replaces the whole file with these entries; an empty list leaves an empty file. The new
-// content is written beside the file and renamed over it, so a failure keeps the old list.
+// Replaces the whole file with these entries (WriteWholeFile); an empty list leaves an empty
+// file. A failure keeps the old list.
 std::error_code RewriteList(const std::filesystem::path& path,
                             const std::vector<std::string>& entries);
 

@@ -20,8 +20,8 @@ std::string ExportLine(const std::vector<std::string>& cells);
 std::string ListingExportText(const std::vector<std::vector<std::string>>& rows);
 
 // Writes the header line and one line per row, each ended by CR LF, stopping at the first row
-// whose first cell is empty. The file is written beside its final name and renamed over it,
-// so a failure leaves an earlier export as it was.
+// whose first cell is empty, as one whole file (WriteWholeFile): a failure leaves an earlier
+// export as it was.
 std::error_code WriteListingExport(const std::filesystem::path& path,
                                    const std::vector<std::vector<std::string>>& rows);
 

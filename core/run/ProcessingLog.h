@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/system/File.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -22,7 +24,6 @@ struct ImageMeasure {
 class ProcessingLog {
 public:
     ProcessingLog() = default;
-    ~ProcessingLog();
     ProcessingLog(const ProcessingLog&) = delete;
     ProcessingLog& operator=(const ProcessingLog&) = delete;
 
@@ -32,7 +33,7 @@ public:
 
     // Creates the log in folder, or empties an earlier one, and writes the header.
     std::error_code open(const std::filesystem::path& folder);
-    bool isOpen() const { return descriptor_ >= 0; }
+    bool isOpen() const { return file_.isOpen(); }
     const std::filesystem::path& path() const { return path_; }
 
     std::error_code writeRow(const std::filesystem::path& image, const ImageMeasure& before,
@@ -47,7 +48,7 @@ public:
 private:
     std::error_code writeLine(const std::string& line);
 
-    int descriptor_ = -1;
+    File file_;
     std::uint64_t length_ = 0; // bytes of whole lines written
     std::error_code failure_;  // the first write that failed; the log stops there
     std::filesystem::path path_;

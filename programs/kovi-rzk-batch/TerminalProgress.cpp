@@ -1,22 +1,21 @@
 #include "programs/kovi-rzk-batch/TerminalProgress.h"
 
+#include "platform/system/Terminal.h"
+
 #include <cstdio>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 namespace kovi {
 namespace {
 
-int TerminalColumns() {
-    winsize size{};
-    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20)
-        return size.ws_col;
-    return 80;
+// A terminal too narrow to say anything useful is taken for the usual width.
+int Columns() {
+    const int columns = TerminalColumns(0);
+    return columns > 20 ? columns : 80;
 }
 
 } // namespace
 
-TerminalProgress::TerminalProgress() : enabled_(isatty(STDERR_FILENO) == 1) {}
+TerminalProgress::TerminalProgress() : enabled_(StandardErrorIsTerminal()) {}
 
 TerminalProgress::~TerminalProgress() {
     clear();
@@ -25,7 +24,7 @@ TerminalProgress::~TerminalProgress() {
 void TerminalProgress::show(std::size_t index, std::size_t count, const std::string& name) {
     if (!enabled_ || count == 0)
         return;
-    const int columns = TerminalColumns();
+    const int columns = Columns();
     constexpr int BarWidth = 24;
     const int filled = static_cast<int>(BarWidth * (index + 1) / count);
     std::string line = "[" + std::string(filled, '#') + std::string(BarWidth - filled, ' ') + "] " +

@@ -215,6 +215,8 @@ TEST_F(BatchCommand, CtrlCFinishesTheCurrentFileAndLeavesNoTotalsLine) {
         const std::string stat = ReadBytes("/proc/" + std::to_string(child.pid()) + "/stat");
         return stat.find(") T ") != std::string::npos;
     }));
+    // Started anew for its libraries' settings, it keeps its own name.
+    EXPECT_EQ(ReadBytes("/proc/" + std::to_string(child.pid()) + "/comm"), "kovi-rzk-batch\n");
     const auto rowsAtStop =
         std::max<std::ptrdiff_t>(0, LineCount(ReadBytes(album / "kovilog.txt")) - 1);
     child.signal(SIGINT);

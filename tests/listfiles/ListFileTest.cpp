@@ -1,6 +1,9 @@
 #include "core/listfiles/ListFile.h"
+#include "core/files/WholeFile.h"
+#include "platform/system/Process.h"
 
 #include "tests/support/CaseName.h"
+#include "tests/support/FileAccess.h"
 #include "tests/support/Mount.h"
 #include "tests/support/TempFolder.h"
 
@@ -103,6 +106,46 @@ TEST(ListFile, DeleteRemovesAReadOnlyFileAndAMissingOneOrAFolderInItsPlaceIsAnEm
     EXPECT_TRUE(LoadList(file).empty());
     std::filesystem::create_directory(file);
     EXPECT_TRUE(LoadList(file).empty());
+}
+
+// What a plain write would do to links and modes, without its half-written file on failure.
+TEST(WholeFile, IsWrittenThroughLinksAndInPlaceWhereNothingCanBeMadeBesideIt) {
+    namespace fs = std::filesystem;
+    TempFolder folder;
+    fs::create_directory(folder / "real");
+    WriteBytes(folder / "real" / "export.csv", "old");
+    fs::permissions(folder / "real" / "export.csv", fs::perms(0640));
+    fs::create_symlink("real/export.csv", folder / "link.csv");
+    fs::create_symlink("real/new.csv", folder / "dangling.csv");
+    fs::create_hard_link(folder / "real" / "export.csv", folder / "second-name.csv");
+    for (const char* name : {"link.csv", "dangling.csv", "second-name.csv"})
+        ASSERT_FALSE(WriteWholeFile(folder / name, name)) << name;
+    EXPECT_TRUE(fs::is_symlink(folder / "link.csv") && fs::is_symlink(folder / "dangling.csv"));
+    EXPECT_EQ(ReadBytes(folder / "real" / "new.csv"), "dangling.csv");
+    EXPECT_EQ(ReadBytes(folder / "real" / "export.csv"), "second-name.csv")
+        << "one file, two names";
+    EXPECT_EQ(testing::StatOf(folder / "real" / "export.csv").st_mode & 07777, 0640u);
+
+    fs::permissions(folder / "real", fs::perms(0555));
+    testing::ObeyFileModes obey;
+    if (!obey.active())
+        GTEST_SKIP() << "cannot give up the right to write anywhere here";
+    EXPECT_FALSE(WriteWholeFile(folder / "real" / "export.csv", "in place"));
+    EXPECT_EQ(ReadBytes(folder / "real" / "export.csv"), "in place");
+    EXPECT_EQ(WriteWholeFile(folder / "real" / "other.csv", "x"), std::errc::permission_denied);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "real"), {}), 2);
+}
+
+// A restart for the libraries' settings leaves the user's environment to what the program
+// starts.
+TEST(Restart, GivesTheUserTheirEnvironmentBack) {
+    setenv("KOVI_RZK_USER_ENVIRONMENT", "KOVI_TEST_SET=mine\x1eKOVI_TEST_UNSET\x1e", 1);
+    setenv("KOVI_TEST_SET", "the program's", 1);
+    setenv("KOVI_TEST_UNSET", "the program's", 1);
+    RestoreUserEnvironment();
+    EXPECT_EQ(EnvironmentValue("KOVI_TEST_SET"), "mine");
+    EXPECT_EQ(EnvironmentValue("KOVI_TEST_UNSET"), std::nullopt);
+    EXPECT_EQ(EnvironmentValue("KOVI_RZK_USER_ENVIRONMENT"), std::nullopt);
 }
 
 } // namespace

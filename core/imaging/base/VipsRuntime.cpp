@@ -1,14 +1,14 @@
 #include "core/imaging/base/VipsRuntime.h"
 
-#include <cstdlib>
+#include "platform/system/Process.h"
+
 #include <filesystem>
 #include <libintl.h>
-#include <malloc.h>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <system_error>
-#include <unistd.h>
+#include <vector>
 
 #include <gmodule.h>
 #include <vips/vips8>
@@ -33,12 +33,12 @@ std::string VersionedName(const char* stem) {
 // libvips finds them under $VIPSHOME; for its start that points into /proc, where no one can
 // put a module. A VIPSHOME of the user's own is left alone, and so are its modules.
 bool StartWithoutModules() {
-    if (std::getenv("VIPSHOME") != nullptr)
+    if (EnvironmentValue("VIPSHOME"))
         return VIPS_INIT("kovi-rzk-lite") == 0;
-    setenv("VIPSHOME", "/proc/self/kovi-no-modules", 1);
+    SetEnvironmentValue("VIPSHOME", "/proc/self/kovi-no-modules");
     const bool started = VIPS_INIT("kovi-rzk-lite") == 0;
     // Programs started from here must not inherit the detour.
-    unsetenv("VIPSHOME");
+    UnsetEnvironmentValue("VIPSHOME");
     modulesDeferred = started;
     // libvips takes its translations from under $VIPSHOME as well.
     bindtextdomain(VersionedName("vips").c_str(), KOVI_VIPS_PREFIX "/share/locale");
@@ -75,13 +75,11 @@ void TuneHeapForImages() {
         // Decoding one large image takes buffers of tens of megabytes, which glibc keeps for reuse
         // once they are freed. With one heap per thread every worker would keep the peak of its
         // largest file for good; one shared heap keeps only the largest, and costs no speed here.
-        mallopt(M_ARENA_MAX, 1);
         // Those buffers (a progressive JPEG's coefficients, for one) were mapped and unmapped for
         // every file, and the kernel zeroed each page anew: a seventh of a run's time. From the
         // heap they are reused.
-        constexpr int MiB = 1024 * 1024;
-        mallopt(M_MMAP_THRESHOLD, 64 * MiB);
-        mallopt(M_TRIM_THRESHOLD, 32 * MiB);
+        constexpr std::size_t MiB = 1024 * 1024;
+        SetHeapPolicy(1, 64 * MiB, 32 * MiB);
     });
 }
 
@@ -93,25 +91,22 @@ std::optional<std::string> TunablesWithHugePages(const char* tunables) {
 }
 
 void SettleLibraryThreads(char* argv[]) {
-    bool changed = false;
+    std::vector<EnvironmentSetting> settings;
     // Idle OpenMP threads spin between parallel loops by default. libimagequant runs many short
     // loops for a palette PNG or a GIF, and with files worked on side by side the spinning took
     // the cores from the other files: twice the time for such a file. A policy of the user's own
     // is kept.
-    if (std::getenv("OMP_WAIT_POLICY") == nullptr) {
-        setenv("OMP_WAIT_POLICY", "PASSIVE", 1);
-        changed = true;
-    }
+    if (!EnvironmentValue("OMP_WAIT_POLICY"))
+        settings.push_back({"OMP_WAIT_POLICY", "PASSIVE"});
     // Every decoded picture lands in fresh memory, and the kernel clears and maps it one 4 KiB
     // page at a time: 150,000 faults and a sixth of the time for a folder of large PNGs. glibc
     // asks for 2 MiB pages when told so as it starts. A setting of the user's own is kept.
-    if (const auto tunables = TunablesWithHugePages(std::getenv("GLIBC_TUNABLES"))) {
-        setenv("GLIBC_TUNABLES", tunables->c_str(), 1);
-        changed = true;
-    }
-    if (changed)
-        execv("/proc/self/exe", argv);
-    // Should that fail, the program goes on as it is, only slower.
+    const auto tunables = EnvironmentValue("GLIBC_TUNABLES");
+    if (const auto withHugePages = TunablesWithHugePages(tunables ? tunables->c_str() : nullptr))
+        settings.push_back({"GLIBC_TUNABLES", *withHugePages});
+    RestartWith(argv, settings);
+    // Here the libraries have read their settings; what the program starts gets the user's.
+    RestoreUserEnvironment();
 }
 
 void StartVips() {

@@ -11,7 +11,8 @@ void TuneHeapForImages();
 
 // Lets the OpenMP threads of the libraries under libvips (libimagequant, ImageMagick) sleep
 // when idle, and the heap take memory in huge pages. Called first thing in main(), with main's
-// argv: as both settings are read before main(), the program may start itself once more.
+// argv: as both settings are read before main(), the program may start itself once more, under
+// its own name; the programs it starts later see the user's own environment.
 void SettleLibraryThreads(char* argv[]);
 
 // The GLIBC_TUNABLES text that adds huge pages for the heap to `tunables` (null when unset), or
