@@ -8,7 +8,6 @@
 #include "core/program/ProgramSettings.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/main/BatchRunner.h"
-#include "ui/main/ImageView.h"
 #include "ui/main/MainWindow.h"
 
 #include "kovi/Version.h"
@@ -80,8 +79,8 @@ int main(int argc, char* argv[]) {
     if (resolutions->findText(arguments.at(1)) < 0)
         window.appendResolution(arguments.at(1));
     window.chooseResolution(resolutions->findText(arguments.at(1)));
-    window.imageView().SetJpegLumFactor(luminance);
-    window.imageView().SetJpegChromFactor(chrominance);
+    window.jpegFactors().setLuminance(luminance);
+    window.jpegFactors().setChrominance(chrominance);
     window.show();
 
     QObject::connect(&window.batchRunner(), &kovi::BatchRunner::runningChanged, &application,

@@ -14,15 +14,10 @@
 
 namespace kovi {
 
-ListingResult BuildDetailedListing(const std::filesystem::path& folder, const std::string& target,
+ListingResult BuildDetailedListing(const std::filesystem::path& folder, TargetResolution target,
                                    bool processSubFolders, std::atomic<bool>& abortRequested,
                                    const ListingCallbacks& callbacks) {
     ListingResult result;
-    const auto box = ParseTargetResolution(target);
-    if (!box) {
-        result.status = ListingStatus::InvalidTarget;
-        return result;
-    }
     if (callbacks.collecting)
         callbacks.collecting();
     const auto targets = CollectTargetFiles(folder, processSubFolders);
@@ -44,7 +39,6 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
     std::vector<ImagingControl> controls(static_cast<std::size_t>(workers) + 1);
     const auto read = [&](std::size_t index, int worker) -> std::optional<ListingRow> {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
-        control.SetLoadPath({});
         control.SetLoadPath(targets[index]);
         if (control.FileTypeCode() == 0)
             return std::nullopt;
@@ -76,7 +70,7 @@ ListingResult BuildDetailedListing(const std::filesystem::path& folder, const st
         if (!*row)
             continue;
         result.totalBytes += (*row)->fileBytes;
-        if (NeedsResize({(*row)->width, (*row)->height}, *box))
+        if (NeedsResize({(*row)->width, (*row)->height}, target))
             ++result.wouldBeProcessed;
         ++result.rowCount;
         if (callbacks.row)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/run/TargetResolution.h"
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
@@ -22,7 +24,6 @@ struct ListingRow {
 enum class ListingStatus {
     Completed,
     Aborted,
-    InvalidTarget,
     NoFiles,
 };
 
@@ -47,7 +48,7 @@ struct ListingCallbacks {
 // pixels) and reports a row for every readable image, with the byte total and how many images
 // the target would shrink. abortRequested is cleared when the scan starts and tested before
 // every file.
-ListingResult BuildDetailedListing(const std::filesystem::path& folder, const std::string& target,
+ListingResult BuildDetailedListing(const std::filesystem::path& folder, TargetResolution target,
                                    bool processSubFolders, std::atomic<bool>& abortRequested,
                                    const ListingCallbacks& callbacks = {});
 

@@ -2,6 +2,7 @@
 
 #include "core/files/FileRoutines.h"
 #include "core/files/SafeReplace.h"
+#include "core/imaging/base/ImageFormat.h"
 #include "core/imaging/base/VipsRuntime.h"
 #include "core/run/Exclusions.h"
 #include "core/run/MemoryGate.h"
@@ -75,24 +76,19 @@ constexpr std::int64_t MiB = 1024 * 1024;
 // What the files worked on side by side may hold at once, beside the program itself.
 constexpr std::int64_t MemoryBudget = 200 * MiB;
 
-bool Excluded(const std::filesystem::path& path, const BatchOptions& options) {
-    return IsExcludedByListFiles(path, options.excludedExtensionsFile, options.excludedFoldersFile);
-}
-
 // Loads and measures one file and, when it is larger than the target, writes the shrunk image
 // beside it. Nothing on disk changes here: the file's turn decides whether the new image is
 // put in place.
 Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& options,
-                     TargetResolution target, ImagingControl& control, MemoryGate& gate) {
+                     const ExclusionLists& lists, ImagingControl& control, MemoryGate& gate) {
     Prepared prepared;
     FileReport& report = prepared.report;
     report.path = path;
-    if (Excluded(path, options)) {
+    if (lists.matchLastRead(path)) {
         report.outcome = FileOutcome::Excluded;
         return prepared;
     }
     prepared.identity = IdentifyFile(path);
-    control.SetLoadPath({});
     control.SetLoadPath(path);
     if (control.LoadPath().empty()) {
         report.outcome = FileOutcome::NotAnImage;
@@ -100,7 +96,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
     }
     report.before = Measure(control);
     const PixelSize size{report.before.width, report.before.height};
-    if (!NeedsResize(size, target)) {
+    if (!NeedsResize(size, options.target)) {
         report.outcome = FileOutcome::SmallEnough;
         return prepared;
     }
@@ -110,12 +106,11 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
         return prepared;
     }
     const JpegFactors factors = CurrentFactors(options);
-    constexpr int Jpeg = 8;
-    if (control.FileTypeCode() == Jpeg)
+    if (control.FileTypeCode() == TraitsOf(ImageFormat::Jpeg).typeCode)
         prepared.factors = factors;
     control.SetJpegChromFactor(factors.chrominance);
     control.SetJpegLumFactor(factors.luminance);
-    const PixelSize fitted = FitInside(size, target);
+    const PixelSize fitted = FitInside(size, options.target);
     const MemoryGate::Pass pass =
         gate.enter(control.WorkingSetEstimate(fitted.width, fitted.height));
     control.SetSavePath(path);
@@ -124,12 +119,10 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
         replacement = control.SaveImageAside();
     if (!replacement) {
         report.reason = control.LastError();
-        control.SetLoadPath({});
         control.SetLoadPath(path);
         return prepared;
     }
     // The new file is what the image will be once it is in place; measure it from there.
-    control.SetLoadPath({});
     control.SetLoadPath(replacement->temporaryPath());
     if (control.LoadPath().empty()) {
         report.reason = "the new image cannot be read back";
@@ -143,10 +136,10 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
 
 // The file's turn: the exclusion lists as they are now decide, the file is made writable, and
 // a new image is put in place.
-FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetResolution target,
+FileReport CompleteFile(Prepared prepared, const BatchOptions& options, ExclusionLists& lists,
                         ImagingControl& control, MemoryGate& gate) {
     const std::filesystem::path& path = prepared.report.path;
-    if (Excluded(path, options)) {
+    if (lists.readAndMatch(path)) {
         FileReport report;
         report.path = path;
         report.outcome = FileOutcome::Excluded;
@@ -158,7 +151,7 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetRe
     if (prepared.report.outcome == FileOutcome::Excluded ||
         (prepared.factors && *prepared.factors != CurrentFactors(options)) ||
         IdentifyFile(path) != prepared.identity)
-        prepared = PrepareFile(path, options, target, control, gate);
+        prepared = PrepareFile(path, options, lists, control, gate);
     ResetFileAttributes(path);
     FileReport report = std::move(prepared.report);
     if (prepared.replacement) {
@@ -177,11 +170,6 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, TargetRe
 RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortRequested,
                         const RunCallbacks& callbacks) {
     RunResult result;
-    const auto target = ParseTargetResolution(options.target);
-    if (!target) {
-        result.status = RunStatus::InvalidTarget;
-        return result;
-    }
 
     Tell(callbacks.collecting);
     const auto targets = CollectTargetFiles(options.folder, options.processSubFolders);
@@ -224,6 +212,7 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     // list order and after the stop flag and the exclusion lists were looked at for it, so the
     // files, the log, the totals and what the caller is told are as from one file at a time.
     // A file worked on ahead whose turn does not come leaves nothing behind.
+    ExclusionLists lists(options.excludedExtensionsFile, options.excludedFoldersFile);
     const int workers = WorkerCount(options, targets.size());
     SetImagingThreads(workers > 1 ? 1 : 0);
     std::vector<ImagingControl> controls(static_cast<std::size_t>(workers));
@@ -233,7 +222,7 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         (Clock::now() - PreviewInterval).time_since_epoch().count()};
     const auto work = [&](std::size_t index, int worker) {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
-        Prepared prepared = PrepareFile(targets[index], options, *target, control, gate);
+        Prepared prepared = PrepareFile(targets[index], options, lists, control, gate);
         // The first file is always shown, so a run shows something from its start.
         if (callbacks.preview && !control.LoadPath().empty() &&
             (TakePreviewTurn(lastPreview) || index == 0))
@@ -253,10 +242,10 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         std::optional<Prepared> prepared = files.take(index);
         // A stop asked for after this file was let through came before any worker started it.
         if (!prepared)
-            prepared = PrepareFile(targets[index], options, *target, ownControl, gate);
+            prepared = PrepareFile(targets[index], options, lists, ownControl, gate);
         std::optional<PreviewPicture> preview = std::move(prepared->preview);
         const FileReport report =
-            CompleteFile(std::move(*prepared), options, *target, ownControl, gate);
+            CompleteFile(std::move(*prepared), options, lists, ownControl, gate);
         if (report.outcome != FileOutcome::Excluded)
             Tell(callbacks.fileLoading, report.path);
         if (report.outcome == FileOutcome::Resized) {

@@ -17,7 +17,7 @@ namespace kovi {
 // What one batch run is asked to do; the window or the command line fills it in.
 struct BatchOptions {
     std::filesystem::path folder;
-    std::string target; // "640x480"
+    TargetResolution target; // read from its text where the user gave it
     bool processSubFolders = false;
     bool writeLog = true;
     std::filesystem::path excludedExtensionsFile; // exts.dat
@@ -50,7 +50,6 @@ struct FileReport {
 enum class RunStatus {
     Completed,
     Aborted,
-    InvalidTarget,
     NoFiles,
     LogNotCreated,
 };

@@ -114,10 +114,30 @@ bool IsExcluded(const std::filesystem::path& path, const std::vector<std::string
     return false;
 }
 
-bool IsExcludedByListFiles(const std::filesystem::path& path,
-                           const std::filesystem::path& extensionsFile,
-                           const std::filesystem::path& foldersFile) {
-    return IsExcluded(path, LoadList(extensionsFile), LoadList(foldersFile));
+ExclusionLists::ExclusionLists(std::filesystem::path extensionsFile,
+                               std::filesystem::path foldersFile)
+    : extensionsFile_(std::move(extensionsFile)), foldersFile_(std::move(foldersFile)),
+      lastRead_(read()) {}
+
+std::shared_ptr<const ExclusionLists::Lists> ExclusionLists::read() const {
+    return std::make_shared<const Lists>(Lists{LoadList(extensionsFile_), LoadList(foldersFile_)});
+}
+
+bool ExclusionLists::readAndMatch(const std::filesystem::path& path) {
+    auto lists = read();
+    const bool excluded = IsExcluded(path, lists->extensions, lists->folders);
+    std::lock_guard lock(mutex_);
+    lastRead_ = std::move(lists);
+    return excluded;
+}
+
+bool ExclusionLists::matchLastRead(const std::filesystem::path& path) const {
+    std::shared_ptr<const Lists> lists;
+    {
+        std::lock_guard lock(mutex_);
+        lists = lastRead_;
+    }
+    return IsExcluded(path, lists->extensions, lists->folders);
 }
 
 } // namespace kovi

@@ -53,13 +53,14 @@ std::filesystem::path AbsoluteFolder(const std::string& folder) {
 
 int RunProcessCommand(const CommandLine& command, const CommandSettings& settings, StopFlags& stop,
                       std::FILE* out, std::FILE* err) {
-    if (!ParseTargetResolution(command.target)) {
+    const auto target = ParseTargetResolution(command.target);
+    if (!target) {
         Say(err, std::string(ProgramName) + ": Invalid target resolution\n");
         return ExitBadArguments;
     }
     BatchOptions options;
     options.folder = AbsoluteFolder(command.folder);
-    options.target = command.target;
+    options.target = *target;
     options.processSubFolders = command.processSubFolders;
     options.writeLog = command.writeLog.value_or(settings.writeLog);
     options.excludedExtensionsFile = settings.excludedExtensionsFile;
@@ -99,9 +100,6 @@ int RunProcessCommand(const CommandLine& command, const CommandSettings& setting
     const RunResult result = ProcessImages(options, stop.abort, callbacks);
     progress.clear();
     switch (result.status) {
-    case RunStatus::InvalidTarget:
-        Say(err, std::string(ProgramName) + ": Invalid target resolution\n");
-        return ExitBadArguments;
     case RunStatus::NoFiles:
         Say(err, "No files to process\n");
         return stop.interrupted ? ExitInterrupted : ExitNoFiles;
@@ -123,7 +121,8 @@ int RunProcessCommand(const CommandLine& command, const CommandSettings& setting
 }
 
 int RunListCommand(const CommandLine& command, StopFlags& stop, std::FILE* out, std::FILE* err) {
-    if (!ParseTargetResolution(command.target)) {
+    const auto target = ParseTargetResolution(command.target);
+    if (!target) {
         Say(err, std::string(ProgramName) + ": Invalid target resolution\n");
         return ExitBadArguments;
     }
@@ -146,13 +145,9 @@ int RunListCommand(const CommandLine& command, StopFlags& stop, std::FILE* out, 
         }
         Say(out, ExportLine(RowCells(row)) + "\r\n");
     };
-    const ListingResult result =
-        BuildDetailedListing(AbsoluteFolder(command.folder), command.target,
-                             command.processSubFolders, stop.abort, callbacks);
+    const ListingResult result = BuildDetailedListing(
+        AbsoluteFolder(command.folder), *target, command.processSubFolders, stop.abort, callbacks);
     switch (result.status) {
-    case ListingStatus::InvalidTarget:
-        Say(err, std::string(ProgramName) + ": Invalid target resolution\n");
-        return ExitBadArguments;
     case ListingStatus::NoFiles:
         Say(err, "No files to process\n");
         return stop.interrupted ? ExitInterrupted : ExitNoFiles;

@@ -47,9 +47,10 @@ private slots:
             &gate, [](testing::Gate* held) { held->open(); });
         // Lists two rows unless stopped, from the worker as the scan does; held after the first.
         window->detailedListing().setEngine(
-            [&](const std::filesystem::path& at, const std::string& target, bool,
+            [&](const std::filesystem::path& at, TargetResolution target, bool,
                 std::atomic<bool>& abortRequested, const ListingCallbacks& callbacks) {
-                scanned = at.string() + " " + target;
+                scanned = at.string() + " " + std::to_string(int(target.width)) + "x" +
+                          std::to_string(int(target.height));
                 abortRequested = false;
                 callbacks.collecting();
                 callbacks.started(2);

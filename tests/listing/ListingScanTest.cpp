@@ -28,7 +28,7 @@ protected:
         callbacks.fileStarted = [this](std::size_t index, std::size_t) {
             abortRequested = abortRequested || index == stopAt;
         };
-        return BuildDetailedListing(folder.path(), "640x480", false, abortRequested, callbacks);
+        return BuildDetailedListing(folder.path(), {640, 480}, false, abortRequested, callbacks);
     }
 
     testing::TempFolder folder;

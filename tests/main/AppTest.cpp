@@ -213,8 +213,7 @@ private slots:
         QCOMPARE(window.SelectedFolder(), folder());
         QCOMPARE(window.targetResolution() + ' ' + settings().LastResIndex, shown + ' ' + shown);
         QVERIFY(window.processSubFolders() && settings().ShowTips == tips && settings().WriteLog);
-        QCOMPARE(window.imageView().JpegChromFactor(), 200);
-        QCOMPARE(window.imageView().JpegLumFactor(), 30);
+        QCOMPARE(window.jpegFactors().get(), (JpegFactors{200, 30}));
         QCOMPARE(store(), before);
 
         window.folderTree().setToolTip("left over");
@@ -279,12 +278,12 @@ private slots:
             QTRY_VERIFY(!window.batchRunner().isRunning());
             const BatchOptions& given = run_->options;
             QCOMPARE(given.folder, std::filesystem::path("/"));
-            QCOMPARE(given.target, std::string("150x150"));
+            QCOMPARE(std::pair(given.target.width, given.target.height), std::pair(150.0, 150.0));
             QVERIFY(given.processSubFolders && !given.writeLog);
             QCOMPARE(given.excludedExtensionsFile, scene_->files.excludedExtensions);
             QCOMPARE(given.excludedFoldersFile, scene_->files.excludedFolders);
             // Read for each file: a change during the run applies to the next one.
-            window.imageView().SetJpegChromFactor(200);
+            window.jpegFactors().setChrominance(200);
             QCOMPARE(given.jpegFactors().chrominance, 200);
             for (const char* name : RunLocked)
                 QVERIFY2(window.findChild<QObject*>(name)->property("enabled").toBool(), name);
@@ -308,13 +307,12 @@ private slots:
     void optionsStoreTheLogSwitchAtOnceAndTheFactorsOnlyByQuit() {
         writeStore("jpegchrom=200\njpeglum=0\n");
         MainWindow& window = open();
-        frmOptions options(settings(), window.settingsStore(), window.imageView(),
+        frmOptions options(settings(), window.settingsStore(), window.jpegFactors(),
                            window.folderTree(), &window);
         options.show();
         QTest::keyClick(Control<QSlider>(options, "sldChrom"), Qt::Key_PageUp);
         QTest::keyClick(Control<QSlider>(options, "sldLum"), Qt::Key_Right);
-        QCOMPARE(window.imageView().JpegChromFactor(), 205);
-        QCOMPARE(window.imageView().JpegLumFactor(), 1);
+        QCOMPARE(window.jpegFactors().get(), (JpegFactors{205, 1}));
         Control<QCheckBox>(options, "chkLog")->click();
         options.close();
         QCOMPARE(store(), "[Settings]\njpegchrom=200\njpeglum=0\nwritelog=0\n");

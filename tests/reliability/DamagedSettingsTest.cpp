@@ -61,8 +61,7 @@ private slots:
         auto window = start(bytes.toStdString());
         QCOMPARE(window->targetResolution(), QStringLiteral("80x80"));
         QVERIFY(!window->processSubFolders());
-        QCOMPARE(window->imageView().JpegChromFactor(), 1);
-        QCOMPARE(window->imageView().JpegLumFactor(), 1);
+        QCOMPARE(window->jpegFactors().get(), (JpegFactors{1, 1}));
         QCOMPARE(settings_.ShowTips, 1);
         QCOMPARE(settings_.WriteLog, 1);
         QCOMPARE(window->SelectedFolder(), QStringLiteral("/"));

@@ -444,7 +444,7 @@ protected:
     MovingFolder() {
         fs::create_directories(album);
         options.folder = album;
-        options.target = "640x480";
+        options.target = {640, 480};
         options.excludedExtensionsFile = folder / "exts.dat";
         options.excludedFoldersFile = folder / "exflds.dat";
         callbacks.fileFinished = [this](const FileReport& report) {
@@ -546,7 +546,7 @@ TEST_F(MovingFolder, ARunThatFillsTheDiskPartWayLosesNothingAndSaysWhatWasNotSav
     if (!disk.smallTmpfs("6m"))
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root and mount)";
     // Thin pictures' new files fit in what a full disk has left; the others' do not.
-    options.target = "300x300";
+    options.target = {300, 300};
     std::vector<testing::Picture> pictures;
     for (int i = 0; i < 20; ++i) {
         const PixelSize size{i % 4 == 3 ? 1500 : 500 + 10 * i, i % 4 == 3 ? 12 : 380};

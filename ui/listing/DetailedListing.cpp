@@ -32,8 +32,8 @@ void DetailedListing::start(const QString& folder, const QString& target, bool p
     showWindow();
     window_->clearListing();
     setCaption(Caption("Detailed Listing"));
-    const std::string targetText = target.toStdString();
-    if (!ParseTargetResolution(targetText)) {
+    const auto box = ParseTargetResolution(target.toStdString());
+    if (!box) {
         ShowError(QStringLiteral("Invalid target resolution"), boxParent());
         return;
     }
@@ -42,9 +42,9 @@ void DetailedListing::start(const QString& folder, const QString& target, bool p
     setRunning(true);
     const ListingCallbacks callbacks = this->callbacks();
     worker_.start(
-        [this, folder = std::filesystem::path(folder.toStdString()), targetText, processSubFolders,
+        [this, folder = std::filesystem::path(folder.toStdString()), box = *box, processSubFolders,
          callbacks] {
-            result_ = engine_(folder, targetText, processSubFolders, abortRequested_, callbacks);
+            result_ = engine_(folder, box, processSubFolders, abortRequested_, callbacks);
         },
         [this](const QString& failure) { finish(failure); });
 }
@@ -124,9 +124,6 @@ void DetailedListing::report(const ListingResult& result, const QString& failure
         return;
     }
     switch (result.status) {
-    case ListingStatus::InvalidTarget:
-        ShowError(QStringLiteral("Invalid target resolution"), boxParent());
-        break;
     case ListingStatus::NoFiles:
         // The caption keeps saying that files were being acquired.
         ShowError(QStringLiteral("No files to process"), boxParent());

@@ -27,7 +27,7 @@ class DetailedListing : public QObject {
     Q_OBJECT
 public:
     using Engine = std::function<ListingResult(
-        const std::filesystem::path& folder, const std::string& target, bool processSubFolders,
+        const std::filesystem::path& folder, TargetResolution target, bool processSubFolders,
         std::atomic<bool>& abortRequested, const ListingCallbacks&)>;
 
     // `owner` parents the detail window and the boxes shown after it has closed; the window's

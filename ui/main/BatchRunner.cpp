@@ -1,10 +1,7 @@
 #include "ui/main/BatchRunner.h"
 
-#include "core/run/TargetResolution.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/main/BatchMessages.h"
-#include "ui/main/ImageView.h"
-#include "ui/main/MainWindow.h"
 
 #include <QLocale>
 
@@ -17,49 +14,29 @@ QString FileName(const std::filesystem::path& path) {
 
 } // namespace
 
-BatchRunner::BatchRunner(MainWindow& window) : window_(window), engine_(ProcessImages) {}
+BatchRunner::BatchRunner(QWidget& owner, std::atomic<bool>& abortRequested)
+    : owner_(owner), abortRequested_(abortRequested), engine_(ProcessImages) {}
 
 BatchRunner::~BatchRunner() {
     stopQuietly();
 }
 
-BatchOptions BatchRunner::options() const {
-    BatchOptions options;
-    options.folder = window_.SelectedFolder().toStdString();
-    options.target = window_.targetResolution().toStdString();
-    options.processSubFolders = window_.processSubFolders();
-    options.writeLog = window_.settings().WriteLog != 0;
-    options.excludedExtensionsFile = window_.programFiles().excludedExtensions;
-    options.excludedFoldersFile = window_.programFiles().excludedFolders;
-    const ImageView* view = &window_.imageView();
-    options.jpegFactors = [view] {
-        return JpegFactors{view->JpegChromFactor(), view->JpegLumFactor()};
-    };
-    return options;
-}
-
-void BatchRunner::start() {
+void BatchRunner::start(const BatchOptions& options) {
     if (running_)
         return;
-    const BatchOptions options = this->options();
-    if (!ParseTargetResolution(options.target)) {
-        ShowError(QStringLiteral("Invalid target resolution"), &window_);
-        return;
-    }
     stopWanted_ = false;
     runStateShown_ = false;
     filesDone_ = 0;
     setRunning(true);
     const RunCallbacks callbacks = this->callbacks();
-    std::atomic<bool>& abortRequested = window_.AbortRequested();
-    worker_.start([this, options, callbacks,
-                   &abortRequested] { result_ = engine_(options, abortRequested, callbacks); },
-                  [this](const QString& failure) { finish(failure); });
+    worker_.start(
+        [this, options, callbacks] { result_ = engine_(options, abortRequested_, callbacks); },
+        [this](const QString& failure) { finish(failure); });
 }
 
 void BatchRunner::stopQuietly() {
     stopWanted_ = true;
-    window_.AbortRequested() = true;
+    abortRequested_ = true;
 }
 
 // Each callback runs on the worker and hands its news to this thread.
@@ -74,7 +51,7 @@ RunCallbacks BatchRunner::callbacks() {
     callbacks.started = [this](std::size_t count) {
         // The run has just cleared the flag; a stop asked for before must still hold.
         if (stopWanted_)
-            window_.AbortRequested() = true;
+            abortRequested_ = true;
         worker_.post([this, count] {
             runStateShown_ = true;
             emit runStateBegun(int(count));
@@ -124,24 +101,21 @@ void BatchRunner::finish(const QString& failure) {
 
 void BatchRunner::report(const RunResult& result, const QString& failure) {
     if (!failure.isEmpty()) {
-        ShowError(QStringLiteral("Processing stopped: ") + failure, &window_);
+        ShowError(QStringLiteral("Processing stopped: ") + failure, &owner_);
         return;
     }
     switch (result.status) {
-    case RunStatus::InvalidTarget:
-        ShowError(QStringLiteral("Invalid target resolution"), &window_);
-        break;
     case RunStatus::NoFiles:
-        ShowError(QStringLiteral("No files to process"), &window_);
+        ShowError(QStringLiteral("No files to process"), &owner_);
         break;
     case RunStatus::LogNotCreated:
-        ShowError(QString::fromStdString(LogNotCreatedMessage(result)), &window_);
+        ShowError(QString::fromStdString(LogNotCreatedMessage(result)), &owner_);
         break;
     case RunStatus::Completed:
     case RunStatus::Aborted: {
         const std::string separator = QLocale().groupSeparator().toStdString();
         ShowInformation(QStringLiteral("Process Summary"),
-                        QString::fromStdString(ProcessSummaryMessage(result, separator)), &window_);
+                        QString::fromStdString(ProcessSummaryMessage(result, separator)), &owner_);
         break;
     }
     }

@@ -11,28 +11,27 @@
 #include <functional>
 #include <optional>
 
+class QWidget;
+
 namespace kovi {
 
-class MainWindow;
-
-// Runs the batch resize for the main window: reads the window's choices, runs ProcessImages on
-// a worker thread, and turns what the run reports into signals that the window shows. Error and
-// summary boxes are shown here, once the run has ended.
+// Runs the batch resize for the main window: runs ProcessImages with the options the window
+// built on a worker thread, and turns what the run reports into signals that the window shows.
+// Error and summary boxes are shown here, once the run has ended.
 class BatchRunner : public QObject {
     Q_OBJECT
 public:
     using Engine = std::function<RunResult(const BatchOptions&, std::atomic<bool>& abortRequested,
                                            const RunCallbacks&)>;
 
-    explicit BatchRunner(MainWindow& window);
+    // `owner` parents the boxes; `abortRequested` is the window's stop flag, which the run
+    // clears when it starts and tests before each file.
+    BatchRunner(QWidget& owner, std::atomic<bool>& abortRequested);
     // Stops a run under way after its current file and waits for it.
     ~BatchRunner() override;
 
-    // What a run is asked to do, from the window's controls and settings.
-    BatchOptions options() const;
-
     // Starts a run unless one is under way.
-    void start();
+    void start(const BatchOptions& options);
     bool isRunning() const { return running_; }
     // The run stops after its current file (also when asked while it is still collecting)
     // and ends without its summary.
@@ -60,7 +59,8 @@ private:
     void showStatusLine1(const QString& text);
     void setRunning(bool running);
 
-    MainWindow& window_;
+    QWidget& owner_;
+    std::atomic<bool>& abortRequested_;
     Engine engine_;
     bool running_ = false;
     bool runStateShown_ = false;

@@ -39,14 +39,6 @@ void ImageView::clear() {
     update();
 }
 
-void ImageView::SetJpegChromFactor(int factor) {
-    jpegChromFactor_ = std::clamp(factor, LowestFactor, HighestFactor);
-}
-
-void ImageView::SetJpegLumFactor(int factor) {
-    jpegLumFactor_ = std::clamp(factor, LowestFactor, HighestFactor);
-}
-
 void ImageView::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     if (picture_.isNull())

@@ -5,13 +5,10 @@
 #include <QFrame>
 #include <QImage>
 
-#include <atomic>
-
 namespace kovi {
 
 // The visible side of the main window's imaging control: shows a picture of the image being
-// worked on, scaled to fit and centred, and reports clicks. It also keeps the two JPEG save
-// factors that a batch run hands to its imaging control.
+// worked on, scaled to fit and centred, and reports clicks.
 class ImageView : public QFrame {
     Q_OBJECT
 public:
@@ -21,13 +18,6 @@ public:
     void showPicture(const PreviewPicture& picture);
     void clear();
     bool hasPicture() const { return !picture_.isNull(); }
-
-    // Factors 0..255; values outside are clamped. A batch run reads them from its own thread
-    // before each JPEG it saves, so a change made during a run applies to the next file.
-    void SetJpegChromFactor(int factor);
-    void SetJpegLumFactor(int factor);
-    int JpegChromFactor() const { return jpegChromFactor_; }
-    int JpegLumFactor() const { return jpegLumFactor_; }
 
 signals:
     // The user clicked the view (left button pressed and released over it).
@@ -40,8 +30,6 @@ protected:
 
 private:
     QImage picture_;
-    std::atomic<int> jpegChromFactor_{0};
-    std::atomic<int> jpegLumFactor_{0};
     bool pressed_ = false;
 };
 

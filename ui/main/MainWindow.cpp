@@ -3,6 +3,7 @@
 #include "core/listfiles/ListFile.h"
 #include "kovi/Version.h"
 #include "platform/desktop/FolderTree.h"
+#include "platform/desktop/MessageSink.h"
 #include "platform/desktop/NetworkDrive.h"
 #include "ui/editors/frmCustomRes.h"
 #include "ui/editors/frmFolderEx.h"
@@ -41,7 +42,7 @@ constexpr char RunningCaption[] = "Click the image window to abort processing...
 
 MainWindow::MainWindow(ProgramSettings& settings, ProgramFiles files, QWidget* parent)
     : QMainWindow(parent), settings_(settings), files_(std::move(files)), store_(settings, this),
-      batch_(std::make_unique<BatchRunner>(*this)),
+      batch_(std::make_unique<BatchRunner>(*this, abortRequested_)),
       listing_(std::make_unique<DetailedListing>(*this, abortRequested_, files_.exportFolder)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -128,9 +129,9 @@ void MainWindow::loadSettings() {
     ui_.chkSubs->setChecked(settings_.ProcessSubs == QLatin1String("1"));
 
     store_.LoadRegSetting(QLatin1String(JpegChromKey));
-    ui_.imgProcess->SetJpegChromFactor(settings_.JpegChrom);
+    jpegFactors_.setChrominance(settings_.JpegChrom);
     store_.LoadRegSetting(QLatin1String(JpegLumKey));
-    ui_.imgProcess->SetJpegLumFactor(settings_.JpegLum);
+    jpegFactors_.setLuminance(settings_.JpegLum);
 
     store_.LoadRegSetting(QLatin1String(ShowTipsKey));
     store_.LoadRegSetting(QLatin1String(WriteLogKey));
@@ -154,10 +155,6 @@ bool MainWindow::processSubFolders() const {
 
 FolderTree& MainWindow::folderTree() {
     return *ui_.lstFolders;
-}
-
-ImageView& MainWindow::imageView() {
-    return *ui_.imgProcess;
 }
 
 bool MainWindow::isBusy() const {
@@ -299,8 +296,24 @@ void MainWindow::workChanged() {
 }
 
 void MainWindow::startProcessing() {
-    if (!isBusy())
-        batch_->start();
+    if (isBusy())
+        return;
+    const auto target = ParseTargetResolution(targetResolution().toStdString());
+    if (!target) {
+        ShowError(QStringLiteral("Invalid target resolution"), this);
+        return;
+    }
+    BatchOptions options;
+    options.folder = SelectedFolder().toStdString();
+    options.target = *target;
+    options.processSubFolders = processSubFolders();
+    options.writeLog = settings_.WriteLog != 0;
+    options.excludedExtensionsFile = files_.excludedExtensions;
+    options.excludedFoldersFile = files_.excludedFolders;
+    options.jpegFactors = [factors = &jpegFactors_] {
+        return factors->get();
+    };
+    batch_->start(options);
 }
 
 void MainWindow::mapNetworkDrive() {
@@ -308,7 +321,7 @@ void MainWindow::mapNetworkDrive() {
 }
 
 void MainWindow::showOptions() {
-    frmOptions options(settings_, store_, *ui_.imgProcess, *ui_.lstFolders, this);
+    frmOptions options(settings_, store_, jpegFactors_, *ui_.lstFolders, this);
     options.exec();
 }
 

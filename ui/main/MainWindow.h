@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/imaging/base/JpegFactors.h"
 #include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
 #include "core/program/SettingsStore.h"
+#include "core/run/TargetResolution.h"
 #include "platform/desktop/BusyCursor.h"
 #include "ui/editors/ResolutionList.h"
 #include "ui/main/MainWindowUi.h"
@@ -20,7 +22,6 @@ class BatchRunner;
 class DetailedListing;
 class FolderTree;
 class HTMLHelp;
-class ImageView;
 
 // The program's main window: the folder to process, the target resolution, the sub-folder
 // switch, the picture of the file being worked on, two status lines and a progress bar, and
@@ -40,9 +41,11 @@ public:
     QString SelectedFolder() const override;
     void SetSelectedFolder(const QString& folder) override;
 
-    // What a run reads.
+    // The chosen resolution's text, and the sub-folder switch.
     QString targetResolution() const;
     bool processSubFolders() const;
+    // The JPEG factors in force, which a run reads before each file.
+    SharedJpegFactors& jpegFactors() { return jpegFactors_; }
     // Set by a click on the picture (and by quitting); a run clears it when it starts and
     // stops before its next file once it is set.
     std::atomic<bool>& AbortRequested() { return abortRequested_; }
@@ -51,7 +54,6 @@ public:
     const ProgramFiles& programFiles() const { return files_; }
     SettingsStore& settingsStore() { return store_; }
     FolderTree& folderTree();
-    ImageView& imageView();
     BatchRunner& batchRunner() { return *batch_; }
     DetailedListing& detailedListing() { return *listing_; }
     // A batch run or a listing scan is under way.
@@ -120,6 +122,7 @@ private:
     const ProgramFiles files_;
     SettingsStore store_;
     std::atomic<bool> abortRequested_{false};
+    SharedJpegFactors jpegFactors_;
     std::optional<BusyCursorGuard> busyCursor_;
     bool quitPending_ = false;
     // After the abort flag, which their workers use until they are destroyed.

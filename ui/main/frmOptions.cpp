@@ -1,10 +1,10 @@
 #include "ui/main/frmOptions.h"
 
+#include "core/imaging/base/JpegFactors.h"
 #include "core/program/ProgramSettings.h"
 #include "core/program/SettingsStore.h"
 #include "kovi/Version.h"
 #include "platform/desktop/Twips.h"
-#include "ui/main/ImageView.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -44,11 +44,11 @@ QSlider* FactorSlider(QWidget* parent) {
 
 } // namespace
 
-frmOptions::frmOptions(ProgramSettings& settings, SettingsStore& store, ImageView& imgProcess,
-                       QWidget& lstFolders, QWidget* parent)
+frmOptions::frmOptions(ProgramSettings& settings, SettingsStore& store,
+                       SharedJpegFactors& jpegFactors, QWidget& lstFolders, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
-      settings_(settings), store_(store), imgProcess_(imgProcess), lstFolders_(lstFolders) {
+      settings_(settings), store_(store), jpegFactors_(jpegFactors), lstFolders_(lstFolders) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QString::fromLatin1(ProductName) + QStringLiteral(" - Options"));
     setModal(true);
@@ -99,13 +99,13 @@ void frmOptions::loadValues() {
 void frmOptions::chromMoved(int value) {
     labChrom_->setText(ChromCaption + QString::number(value));
     settings_.JpegChrom = value;
-    imgProcess_.SetJpegChromFactor(settings_.JpegChrom);
+    jpegFactors_.setChrominance(settings_.JpegChrom);
 }
 
 void frmOptions::lumMoved(int value) {
     labLum_->setText(LumCaption + QString::number(value));
     settings_.JpegLum = value;
-    imgProcess_.SetJpegLumFactor(settings_.JpegLum);
+    jpegFactors_.setLuminance(settings_.JpegLum);
 }
 
 void frmOptions::toolTipsClicked() {

@@ -8,7 +8,7 @@ class QSlider;
 
 namespace kovi {
 
-class ImageView;
+class SharedJpegFactors;
 class SettingsStore;
 struct ProgramSettings;
 
@@ -20,7 +20,7 @@ class frmOptions : public QDialog {
 public:
     // `imgProcess` receives the factors; `lstFolders` loses its tooltip when path tooltips are
     // switched off.
-    frmOptions(ProgramSettings& settings, SettingsStore& store, ImageView& imgProcess,
+    frmOptions(ProgramSettings& settings, SettingsStore& store, SharedJpegFactors& jpegFactors,
                QWidget& lstFolders, QWidget* parent = nullptr);
 
 protected:
@@ -36,7 +36,7 @@ private:
 
     ProgramSettings& settings_;
     SettingsStore& store_;
-    ImageView& imgProcess_;
+    SharedJpegFactors& jpegFactors_;
     QWidget& lstFolders_;
     QLabel* labChrom_ = nullptr;
     QSlider* sldChrom_ = nullptr;
