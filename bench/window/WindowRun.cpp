@@ -3,14 +3,12 @@
 // The summary box is written to standard error instead of being shown.
 //
 //   kovi-window-bench [--lum N] [--chrom N] FOLDER WIDTHxHEIGHT
-#include "core/imaging/base/VipsRuntime.h"
 #include "core/program/ProgramFiles.h"
 #include "core/program/ProgramSettings.h"
+#include "core/program/ProgramStart.h"
 #include "platform/desktop/MessageSink.h"
 #include "ui/main/BatchRunner.h"
 #include "ui/main/MainWindow.h"
-
-#include "kovi/Version.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -42,11 +40,8 @@ int Usage() {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    kovi::SettleLibraryThreads(argv);
-    kovi::TuneHeapForImages();
+    kovi::StartProgram(argv, kovi::ImageWork::Saves);
     QApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
-    QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     int luminance = 1;

@@ -1,8 +1,7 @@
 #pragma once
 
 #include <QRect>
-
-class QWidget;
+#include <QWidget>
 
 namespace kovi {
 
@@ -15,5 +14,13 @@ QRect TwipsToPixels(const QRect& twips, double logicalDpi = StandardDpi);
 
 // The logical dpi of the screen the widget is on (of the primary screen before it is shown).
 double LogicalDpi(const QWidget& widget);
+
+// Names a control and places it in twips, relative to its container.
+template <typename Widget>
+Widget* Place(Widget* widget, const char* name, const QRect& twips, double logicalDpi) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(TwipsToPixels(twips, logicalDpi));
+    return widget;
+}
 
 } // namespace kovi

@@ -1,7 +1,7 @@
 // kovi-rzk-batch: the batch resize and the detailed listing for scripts and machines without a
 // display, on the same engine, list files and settings as the window.
-#include "core/imaging/base/VipsRuntime.h"
 #include "core/program/ProgramFiles.h"
+#include "core/program/ProgramStart.h"
 #include "core/program/SettingsStore.h"
 #include "programs/kovi-rzk-batch/CommandLine.h"
 #include "programs/kovi-rzk-batch/Commands.h"
@@ -50,13 +50,11 @@ int main(int argc, char* argv[]) {
     std::vector<std::string_view> arguments(argv + 1, argv + argc);
     const auto parsed = kovi::ParseCommandLine(arguments);
     // Only a run that saves images quantises palettes; a listing starts sooner without it.
-    if (const auto* command = std::get_if<kovi::CommandLine>(&parsed);
-        command != nullptr && command->mode == kovi::CommandMode::Process)
-        kovi::SettleLibraryThreads(argv);
-    kovi::TuneHeapForImages();
+    const auto* requested = std::get_if<kovi::CommandLine>(&parsed);
+    kovi::StartProgram(argv, requested != nullptr && requested->mode == kovi::CommandMode::Process
+                                 ? kovi::ImageWork::Saves
+                                 : kovi::ImageWork::ReadsHeaders);
     QCoreApplication application(argc, argv);
-    QCoreApplication::setOrganizationName(QString::fromLatin1(kovi::ProductName));
-    QCoreApplication::setApplicationName(QString::fromLatin1(kovi::ProductName));
 
     if (const auto* error = std::get_if<kovi::CommandLineError>(&parsed)) {
         std::fprintf(stderr, "kovi-rzk-batch: %s\nTry 'kovi-rzk-batch --help'.\n",

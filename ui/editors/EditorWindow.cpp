@@ -24,8 +24,26 @@ EditorWindow::EditorWindow(const char* name, const QString& title, int clientWid
 }
 
 void EditorWindow::place(QWidget& control, const char* name, const QRect& twips) const {
-    control.setObjectName(QLatin1String(name));
-    control.setGeometry(TwipsToPixels(twips, dpi_));
+    Place(&control, name, twips, dpi_);
+}
+
+void EditorWindow::addListButtons(QWidget* container, int left, int top, int step) {
+    constexpr int Width = 1932;
+    constexpr int Height = 372;
+    cmdAdd_ = addButton(container, "cmdAdd", "&Add to list ->", {left, top, Width, Height});
+    cmdRemove_ = addButton(container, "cmdRemove", "&Remove from list <-",
+                           {left, top + step, Width, Height});
+    cmdClear_ =
+        addButton(container, "cmdClear", "C&lear all", {left, top + 2 * step, Width, Height});
+    cmdClose_ =
+        addButton(container, "cmdClose", "&Close window", {left, top + 3 * step, Width, Height});
+    setTabOrder(cmdAdd_, cmdRemove_);
+    setTabOrder(cmdRemove_, cmdClear_);
+    setTabOrder(cmdClear_, cmdClose_);
+    connect(cmdAdd_, &QPushButton::clicked, this, &EditorWindow::add);
+    connect(cmdRemove_, &QPushButton::clicked, this, &EditorWindow::remove);
+    connect(cmdClear_, &QPushButton::clicked, this, &EditorWindow::clearAll);
+    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
 }
 
 QGroupBox* EditorWindow::addFrame(QWidget* container, const char* name, const QRect& twips) {

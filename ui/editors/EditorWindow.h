@@ -29,8 +29,20 @@ protected:
                            const QRect& twips);
     QListWidget* addListBox(QWidget* container, const char* name, const QRect& twips);
     void place(QWidget& control, const char* name, const QRect& twips) const;
+    // The four buttons of every editor, one below the other from (left, top) in `container`,
+    // `step` twips apart: Add, Remove and Clear All call the editor's actions, Close closes.
+    void addListButtons(QWidget* container, int left, int top, int step);
+
+    virtual void add() = 0;
+    virtual void remove() = 0;
+    virtual void clearAll() = 0;
 
     void keyPressEvent(QKeyEvent* event) override;
+
+    QPushButton* cmdAdd_ = nullptr;
+    QPushButton* cmdRemove_ = nullptr;
+    QPushButton* cmdClear_ = nullptr;
+    QPushButton* cmdClose_ = nullptr;
 
 private:
     double dpi_;

@@ -32,10 +32,6 @@ frmCustomRes::frmCustomRes(ResolutionList& resolutions, std::filesystem::path fi
         KeepToOneLine(*box);
         connect(box, &QLineEdit::returnPressed, this, &frmCustomRes::add);
     }
-    connect(cmdAdd_, &QPushButton::clicked, this, &frmCustomRes::add);
-    connect(cmdRemove_, &QPushButton::clicked, this, &frmCustomRes::remove);
-    connect(cmdClear_, &QPushButton::clicked, this, &frmCustomRes::clearAll);
-    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     txtXRes_->setFocus();
 }
 
@@ -51,18 +47,12 @@ void frmCustomRes::setupControls() {
     place(*txtYRes_, "txtYRes", {1440, 240, 852, 288});
 
     QGroupBox* frame2 = addFrame(frame1, "Frame2", {120, 720, 2172, 2532});
-    cmdAdd_ = addButton(frame2, "cmdAdd", "&Add to list ->", {120, 240, 1932, 372});
-    cmdRemove_ = addButton(frame2, "cmdRemove", "&Remove from list <-", {120, 840, 1932, 372});
-    cmdClear_ = addButton(frame2, "cmdClear", "C&lear all", {120, 1440, 1932, 372});
-    cmdClose_ = addButton(frame2, "cmdClose", "&Close window", {120, 2040, 1932, 372});
+    addListButtons(frame2, 120, 240, 600);
 
     lstCustom_ = addListBox(frame1, "lstCustom", {2400, 240, 1452, 2928});
 
     setTabOrder(txtXRes_, txtYRes_);
     setTabOrder(txtYRes_, cmdAdd_);
-    setTabOrder(cmdAdd_, cmdRemove_);
-    setTabOrder(cmdRemove_, cmdClear_);
-    setTabOrder(cmdClear_, cmdClose_);
     setTabOrder(cmdClose_, lstCustom_);
 }
 

@@ -4,7 +4,6 @@
 
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 
 namespace kovi {
 
@@ -20,18 +19,14 @@ public:
 
 private:
     void setupControls();
-    void add();
-    void remove();
-    void clearAll();
+    void add() override;
+    void remove() override;
+    void clearAll() override;
 
     ResolutionList& resolutions_;
     QLineEdit* txtXRes_ = nullptr;
     QLineEdit* txtYRes_ = nullptr;
     QListWidget* lstCustom_ = nullptr;
-    QPushButton* cmdAdd_ = nullptr;
-    QPushButton* cmdRemove_ = nullptr;
-    QPushButton* cmdClear_ = nullptr;
-    QPushButton* cmdClose_ = nullptr;
 };
 
 } // namespace kovi

@@ -23,10 +23,6 @@ frmFolderEx::frmFolderEx(std::filesystem::path file, QWidget* parent)
     LoadListBox(*lstExFolders_, listFile());
 
     connect(lstFolders_, &FolderTree::mouseButtonUp, this, &frmFolderEx::treeMouseButtonUp);
-    connect(cmdAdd_, &QPushButton::clicked, this, &frmFolderEx::add);
-    connect(cmdRemove_, &QPushButton::clicked, this, &frmFolderEx::remove);
-    connect(cmdClear_, &QPushButton::clicked, this, &frmFolderEx::clearAll);
-    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     cmdAdd_->setFocus();
 }
 
@@ -36,16 +32,10 @@ void frmFolderEx::setupControls() {
     lstFolders_ = new FolderTree(frame1);
     place(*lstFolders_, "lstFolders", {120, 240, 2892, 3168});
 
-    cmdAdd_ = addButton(frame1, "cmdAdd", "&Add to list ->", {3120, 600, 1932, 372});
-    cmdRemove_ = addButton(frame1, "cmdRemove", "&Remove from list <-", {3120, 1320, 1932, 372});
-    cmdClear_ = addButton(frame1, "cmdClear", "C&lear all", {3120, 2040, 1932, 372});
-    cmdClose_ = addButton(frame1, "cmdClose", "&Close window", {3120, 2760, 1932, 372});
+    addListButtons(frame1, 3120, 600, 720);
 
     lstExFolders_ = addListBox(frame1, "lstExFolders", {5160, 240, 2892, 2928});
 
-    setTabOrder(cmdAdd_, cmdRemove_);
-    setTabOrder(cmdRemove_, cmdClear_);
-    setTabOrder(cmdClear_, cmdClose_);
     setTabOrder(cmdClose_, lstFolders_);
     setTabOrder(lstFolders_, lstExFolders_);
 }

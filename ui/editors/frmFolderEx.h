@@ -3,7 +3,6 @@
 #include "ui/editors/EditorWindow.h"
 
 class QListWidget;
-class QPushButton;
 
 namespace kovi {
 
@@ -20,16 +19,12 @@ public:
 private:
     void setupControls();
     void treeMouseButtonUp(int buttonCode);
-    void add();
-    void remove();
-    void clearAll();
+    void add() override;
+    void remove() override;
+    void clearAll() override;
 
     FolderTree* lstFolders_ = nullptr;
     QListWidget* lstExFolders_ = nullptr;
-    QPushButton* cmdAdd_ = nullptr;
-    QPushButton* cmdRemove_ = nullptr;
-    QPushButton* cmdClear_ = nullptr;
-    QPushButton* cmdClose_ = nullptr;
 };
 
 } // namespace kovi

@@ -28,10 +28,6 @@ frmProcessingEx::frmProcessingEx(std::filesystem::path file, QWidget* parent)
     SelectAllTextOnFocus(*txtExt_);
     KeepToOneLine(*txtExt_);
     connect(txtExt_, &QLineEdit::returnPressed, this, &frmProcessingEx::enterPressed);
-    connect(cmdAdd_, &QPushButton::clicked, this, &frmProcessingEx::add);
-    connect(cmdRemove_, &QPushButton::clicked, this, &frmProcessingEx::remove);
-    connect(cmdClear_, &QPushButton::clicked, this, &frmProcessingEx::clearAll);
-    connect(cmdClose_, &QPushButton::clicked, this, &QDialog::close);
     txtExt_->setFocus();
 }
 
@@ -48,27 +44,25 @@ void frmProcessingEx::setupControls() {
     place(*txtExt_, "txtExt", {120, 840, 2172, 288});
 
     QGroupBox* frame2 = addFrame(frame1, "Frame2", {120, 1320, 2172, 2532});
-    cmdAdd_ = addButton(frame2, "cmdAdd", "&Add to list ->", {120, 240, 1932, 372});
-    cmdRemove_ = addButton(frame2, "cmdRemove", "&Remove from list <-", {120, 840, 1932, 372});
-    cmdClear_ = addButton(frame2, "cmdClear", "C&lear all", {120, 1440, 1932, 372});
-    cmdClose_ = addButton(frame2, "cmdClose", "&Close window", {120, 2040, 1932, 372});
+    addListButtons(frame2, 120, 240, 600);
 
     lstExt_ = addListBox(frame1, "lstExt", {2400, 840, 1452, 2928});
 
     setTabOrder(txtExt_, cmdAdd_);
-    setTabOrder(cmdAdd_, cmdRemove_);
-    setTabOrder(cmdRemove_, cmdClear_);
-    setTabOrder(cmdClear_, cmdClose_);
     setTabOrder(cmdClose_, lstExt_);
 }
 
 void frmProcessingEx::enterPressed() {
     // The focus is in the box already, so it gets no new focus to select its text.
-    if (add())
+    if (addExtension())
         SelectAllText(*txtExt_);
 }
 
-bool frmProcessingEx::add() {
+void frmProcessingEx::add() {
+    addExtension();
+}
+
+bool frmProcessingEx::addExtension() {
     QString extension = txtExt_->text();
     if (extension.contains(QLatin1Char('.'))) {
         extension.remove(QLatin1Char('.'));

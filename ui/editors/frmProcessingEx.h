@@ -4,7 +4,6 @@
 
 class QLineEdit;
 class QListWidget;
-class QPushButton;
 
 namespace kovi {
 
@@ -19,16 +18,14 @@ public:
 private:
     void setupControls();
     void enterPressed();
-    bool add();
-    void remove();
-    void clearAll();
+    void add() override;
+    // Whether the extension in the box was added.
+    bool addExtension();
+    void remove() override;
+    void clearAll() override;
 
     QLineEdit* txtExt_ = nullptr;
     QListWidget* lstExt_ = nullptr;
-    QPushButton* cmdAdd_ = nullptr;
-    QPushButton* cmdRemove_ = nullptr;
-    QPushButton* cmdClear_ = nullptr;
-    QPushButton* cmdClose_ = nullptr;
 };
 
 } // namespace kovi

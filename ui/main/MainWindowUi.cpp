@@ -25,13 +25,6 @@ constexpr int ClientWidthTwips = 6744;
 constexpr int ClientHeightTwips = 5436;
 constexpr int MapIconSide = 16;
 
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& twips, double dpi) {
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(TwipsToPixels(twips, dpi));
-    return widget;
-}
-
 QAction* AddItem(QMenu& menu, const char* name, const char* caption) {
     QAction* item = menu.addAction(QString::fromLatin1(caption));
     item->setObjectName(QLatin1String(name));

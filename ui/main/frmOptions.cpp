@@ -25,13 +25,6 @@ constexpr int FactorLargeChange = 5;
 const QString ChromCaption = QStringLiteral("JPEG Chrominance (0 - 255): ");
 const QString LumCaption = QStringLiteral("JPEG Luminance (0 - 255): ");
 
-template <typename Widget>
-Widget* Place(Widget* widget, const char* name, const QRect& twips, double dpi) {
-    widget->setObjectName(QLatin1String(name));
-    widget->setGeometry(TwipsToPixels(twips, dpi));
-    return widget;
-}
-
 QSlider* FactorSlider(QWidget* parent) {
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setRange(LowestFactor, HighestFactor);

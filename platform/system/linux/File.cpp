@@ -50,6 +50,25 @@ FileStatus StatusFrom(const struct stat& info) {
     return status;
 }
 
+// Writes until all is written: one write may take only a part, or be interrupted.
+template <typename Write>
+std::error_code WriteLoop(const void* data, std::size_t size, Write write) {
+    const char* bytes = static_cast<const char*>(data);
+    std::int64_t written = 0;
+    while (size > 0) {
+        errno = 0;
+        const ssize_t count = write(bytes, size, written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            return LastError();
+        bytes += count;
+        size -= static_cast<std::size_t>(count);
+        written += count;
+    }
+    return {};
+}
+
 } // namespace
 
 File::File(const std::filesystem::path& path, OpenMode mode, std::uint32_t permissions) {
@@ -78,34 +97,16 @@ File& File::operator=(File&& other) noexcept {
 }
 
 std::error_code File::writeAll(const void* data, std::size_t size) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        errno = 0;
-        const ssize_t written = ::write(descriptor_, bytes, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return LastError();
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return {};
+    return WriteLoop(data, size, [this](const char* bytes, std::size_t count, std::int64_t) {
+        return ::write(descriptor_, bytes, count);
+    });
 }
 
 std::error_code File::writeAllAt(const void* data, std::size_t size, std::int64_t offset) {
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        errno = 0;
-        const ssize_t written = ::pwrite(descriptor_, bytes, size, static_cast<off_t>(offset));
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return LastError();
-        bytes += written;
-        size -= static_cast<std::size_t>(written);
-        offset += written;
-    }
-    return {};
+    return WriteLoop(
+        data, size, [this, offset](const char* bytes, std::size_t count, std::int64_t written) {
+            return ::pwrite(descriptor_, bytes, count, static_cast<off_t>(offset + written));
+        });
 }
 
 std::int64_t File::readAt(void* data, std::size_t size, std::int64_t offset,
