@@ -3,10 +3,10 @@
 #include "core/files/FileRoutines.h"
 #include "platform/desktop/FolderTree.h"
 #include "platform/desktop/linux/NetworkDriveDialog.h"
+#include "ui/editors/CustomResolutionsEditor.h"
+#include "ui/editors/ExtensionExclusionsEditor.h"
+#include "ui/editors/FolderExclusionsEditor.h"
 #include "ui/editors/NumericText.h"
-#include "ui/editors/frmCustomRes.h"
-#include "ui/editors/frmFolderEx.h"
-#include "ui/editors/frmProcessingEx.h"
 #include "ui/main/MainWindow.h"
 
 #include "tests/dialogs/DialogTesting.h"
@@ -31,11 +31,11 @@ struct OpenEditor : testing::WindowScene {
             testing::WriteBytes(file(), fileBytes);
         main = std::make_unique<MainWindow>(values, files);
         if (editor == CustomResolutions)
-            dialog = std::make_unique<frmCustomRes>(*main, file(), main.get());
+            dialog = std::make_unique<CustomResolutionsEditor>(*main, file(), main.get());
         else if (editor == FolderExclusions)
-            dialog = std::make_unique<frmFolderEx>(file(), main.get());
+            dialog = std::make_unique<FolderExclusionsEditor>(file(), main.get());
         else
-            dialog = std::make_unique<frmProcessingEx>(file(), main.get());
+            dialog = std::make_unique<ExtensionExclusionsEditor>(file(), main.get());
         // Tool windows are raised when shown, which the offscreen platform cannot do.
         if (QGuiApplication::platformName() == "offscreen")
             QTest::ignoreMessage(QtWarningMsg, "This plugin does not support raise()");

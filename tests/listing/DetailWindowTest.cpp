@@ -1,9 +1,9 @@
 // The detail window's wiring: File > Generate Detailed List scans the chosen folder into its
 // grid and ends in a summary, Escape or closing stops the scan, and Export writes the grid where
 // the file dialog says. What a scan lists and an export's bytes are tested below the window.
+#include "ui/listing/DetailWindow.h"
 #include "core/program/ProgramFiles.h"
-#include "ui/listing/DetailedListing.h"
-#include "ui/listing/frmDetail.h"
+#include "ui/listing/ListingRunner.h"
 #include "ui/main/MainWindow.h"
 
 #include "tests/support/SettingsSandbox.h"
@@ -46,7 +46,7 @@ private slots:
         const std::unique_ptr<testing::Gate, void (*)(testing::Gate*)> opener(
             &gate, [](testing::Gate* held) { held->open(); });
         // Lists two rows unless stopped, from the worker as the scan does; held after the first.
-        window->detailedListing().setEngine(
+        window->listingRunner().setEngine(
             [&](const std::filesystem::path& at, TargetResolution target, bool,
                 std::atomic<bool>& abortRequested, const ListingCallbacks& callbacks) {
                 scanned = at.string() + " " + std::to_string(int(target.width)) + "x" +
@@ -71,8 +71,8 @@ private slots:
                 }
                 return result;
             });
-        const auto detail = [&]() -> frmDetail& {
-            return *window->detailedListing().window();
+        const auto detail = [&]() -> DetailWindow& {
+            return *window->listingRunner().window();
         };
 
         window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
@@ -85,14 +85,14 @@ private slots:
                 QVERIFY(detail().close());
             gate.open();
         }
-        QTRY_VERIFY_WITH_TIMEOUT(!window->detailedListing().isRunning(), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->listingRunner().isRunning(), 30000);
         QCOMPARE(scanned, folder.path().string() + " 640x480");
         QCOMPARE(messages.boxes.size(), std::size_t(1));
         QCOMPARE(messages.boxes[0].text,
                  held ? "Total image bytes: 1,234\r\nWould be processed by current resolution: 1"
                       : "Total image bytes: 6,912\r\nWould be processed by current resolution: 2");
         if (stop == "close") {
-            QTRY_VERIFY(window->detailedListing().window() == nullptr);
+            QTRY_VERIFY(window->listingRunner().window() == nullptr);
         } else {
             QCOMPARE(detail().cells().size(), std::size_t(held ? 2 : 3)); // the last is empty
             dialogs.answer = QString::fromStdString((folder / "listing.csv").string());

@@ -5,7 +5,7 @@
 #include "ui/main/BatchRunner.h"
 #include "ui/main/ImageView.h"
 #include "ui/main/MainWindow.h"
-#include "ui/main/frmOptions.h"
+#include "ui/main/OptionsDialog.h"
 
 #include "tests/dialogs/DialogTesting.h"
 
@@ -307,8 +307,8 @@ private slots:
     void optionsStoreTheLogSwitchAtOnceAndTheFactorsOnlyByQuit() {
         writeStore("jpegchrom=200\njpeglum=0\n");
         MainWindow& window = open();
-        frmOptions options(settings(), window.settingsStore(), window.jpegFactors(),
-                           window.folderTree(), &window);
+        OptionsDialog options(settings(), window.settingsStore(), window.jpegFactors(),
+                              window.folderTree(), &window);
         options.show();
         QTest::keyClick(Control<QSlider>(options, "sldChrom"), Qt::Key_PageUp);
         QTest::keyClick(Control<QSlider>(options, "sldLum"), Qt::Key_Right);

@@ -5,16 +5,16 @@
 #include "platform/desktop/FolderTree.h"
 #include "platform/desktop/MessageSink.h"
 #include "platform/desktop/NetworkDrive.h"
-#include "ui/editors/frmCustomRes.h"
-#include "ui/editors/frmFolderEx.h"
-#include "ui/editors/frmProcessingEx.h"
+#include "ui/editors/CustomResolutionsEditor.h"
+#include "ui/editors/ExtensionExclusionsEditor.h"
+#include "ui/editors/FolderExclusionsEditor.h"
+#include "ui/help/AboutDialog.h"
 #include "ui/help/HTMLHelp.h"
-#include "ui/help/frmAbout.h"
-#include "ui/listing/DetailedListing.h"
+#include "ui/listing/ListingRunner.h"
 #include "ui/main/BatchRunner.h"
 #include "ui/main/ImageView.h"
+#include "ui/main/OptionsDialog.h"
 #include "ui/main/PictureBox.h"
-#include "ui/main/frmOptions.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -43,7 +43,7 @@ constexpr char RunningCaption[] = "Click the image window to abort processing...
 MainWindow::MainWindow(ProgramSettings& settings, ProgramFiles files, QWidget* parent)
     : QMainWindow(parent), settings_(settings), files_(std::move(files)), store_(settings, this),
       batch_(std::make_unique<BatchRunner>(*this, abortRequested_)),
-      listing_(std::make_unique<DetailedListing>(*this, abortRequested_, files_.exportFolder)) {
+      listing_(std::make_unique<ListingRunner>(*this, abortRequested_, files_.exportFolder)) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -106,7 +106,7 @@ void MainWindow::connectRuns() {
     connect(batch_.get(), &BatchRunner::pictureChanged, ui_.imgProcess, &ImageView::showPicture);
     connect(batch_.get(), &BatchRunner::runStateEnded, this, &MainWindow::endRunState);
     connect(batch_.get(), &BatchRunner::runningChanged, this, &MainWindow::workChanged);
-    connect(listing_.get(), &DetailedListing::runningChanged, this, &MainWindow::workChanged);
+    connect(listing_.get(), &ListingRunner::runningChanged, this, &MainWindow::workChanged);
 }
 
 void MainWindow::fillResolutionList() {
@@ -321,7 +321,7 @@ void MainWindow::mapNetworkDrive() {
 }
 
 void MainWindow::showOptions() {
-    frmOptions options(settings_, store_, jpegFactors_, *ui_.lstFolders, this);
+    OptionsDialog options(settings_, store_, jpegFactors_, *ui_.lstFolders, this);
     options.exec();
 }
 
@@ -331,17 +331,17 @@ void MainWindow::generateDetailedList() {
 }
 
 void MainWindow::showCustomResolutions() {
-    frmCustomRes editor(*this, files_.customResolutions, this);
+    CustomResolutionsEditor editor(*this, files_.customResolutions, this);
     editor.exec();
 }
 
 void MainWindow::showFolderExclusions() {
-    frmFolderEx editor(files_.excludedFolders, this);
+    FolderExclusionsEditor editor(files_.excludedFolders, this);
     editor.exec();
 }
 
 void MainWindow::showExtensionExclusions() {
-    frmProcessingEx editor(files_.excludedExtensions, this);
+    ExtensionExclusionsEditor editor(files_.excludedExtensions, this);
     editor.exec();
 }
 
@@ -353,7 +353,7 @@ void MainWindow::showHelpContents() {
 }
 
 void MainWindow::showAbout() {
-    frmAbout about(this);
+    AboutDialog about(this);
     about.exec();
 }
 

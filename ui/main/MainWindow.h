@@ -19,7 +19,7 @@
 namespace kovi {
 
 class BatchRunner;
-class DetailedListing;
+class ListingRunner;
 class FolderTree;
 class HTMLHelp;
 
@@ -55,7 +55,7 @@ public:
     SettingsStore& settingsStore() { return store_; }
     FolderTree& folderTree();
     BatchRunner& batchRunner() { return *batch_; }
-    DetailedListing& detailedListing() { return *listing_; }
+    ListingRunner& listingRunner() { return *listing_; }
     // A batch run or a listing scan is under way.
     bool isBusy() const;
 
@@ -127,7 +127,7 @@ private:
     bool quitPending_ = false;
     // After the abort flag, which their workers use until they are destroyed.
     std::unique_ptr<BatchRunner> batch_;
-    std::unique_ptr<DetailedListing> listing_;
+    std::unique_ptr<ListingRunner> listing_;
     // Made on the first help request and kept until the program ends.
     std::unique_ptr<HTMLHelp> help_;
 };

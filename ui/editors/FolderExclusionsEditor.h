@@ -11,10 +11,10 @@ class FolderTree;
 // "Add/Remove Folder Exclusions": folders that a batch run leaves alone, with everything
 // below them. The folder selected in the tree is added with Add or a right click on the tree;
 // every change goes at once into the list box and into exflds.dat.
-class frmFolderEx : public EditorWindow {
+class FolderExclusionsEditor : public EditorWindow {
     Q_OBJECT
 public:
-    explicit frmFolderEx(std::filesystem::path file, QWidget* parent = nullptr);
+    explicit FolderExclusionsEditor(std::filesystem::path file, QWidget* parent = nullptr);
 
 private:
     void setupControls();

@@ -18,12 +18,12 @@ class QWidget;
 
 namespace kovi {
 
-class frmDetail;
+class DetailWindow;
 
 // File > Generate Detailed List: shows the one detail window (made afresh once it has been
 // closed, raised while it is open) and runs the listing scan into it on a worker thread. The
 // summary is shown here when the scan ends, also when the window was closed meanwhile.
-class DetailedListing : public QObject {
+class ListingRunner : public QObject {
     Q_OBJECT
 public:
     using Engine = std::function<ListingResult(
@@ -32,16 +32,16 @@ public:
 
     // `owner` parents the detail window and the boxes shown after it has closed; the window's
     // export dialog starts in `exportFolder`.
-    DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested,
-                    std::filesystem::path exportFolder);
+    ListingRunner(QWidget& owner, std::atomic<bool>& abortRequested,
+                  std::filesystem::path exportFolder);
     // Stops a scan under way before its next file and waits for it.
-    ~DetailedListing() override;
+    ~ListingRunner() override;
 
     // Shows the window and scans into it, unless a scan is under way.
     void start(const QString& folder, const QString& target, bool processSubFolders);
     bool isRunning() const { return running_; }
     // The detail window while it is open.
-    frmDetail* window() const;
+    DetailWindow* window() const;
 
     // The scan stops before its next file (also when asked while it is still collecting);
     // its summary covers what was listed.
@@ -68,7 +68,7 @@ private:
     const std::filesystem::path exportFolder_;
     std::atomic<bool>& abortRequested_;
     Engine engine_;
-    QPointer<frmDetail> window_;
+    QPointer<DetailWindow> window_;
     bool running_ = false;
     bool quiet_ = false;
     // Outlives the scan's clearing of the abort flag when the files have been collected.

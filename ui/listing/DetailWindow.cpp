@@ -1,4 +1,4 @@
-#include "ui/listing/frmDetail.h"
+#include "ui/listing/DetailWindow.h"
 
 #include "core/listing/ListingExport.h"
 #include "kovi/Version.h"
@@ -45,7 +45,7 @@ QTableWidgetItem* Cell(const QString& text, int column) {
 
 } // namespace
 
-frmDetail::frmDetail(std::filesystem::path exportFolder, QWidget* parent)
+DetailWindow::DetailWindow(std::filesystem::path exportFolder, QWidget* parent)
     : QMainWindow(parent), exportFolder_(std::move(exportFolder)) {
     setObjectName(QStringLiteral("frmDetail"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -57,7 +57,7 @@ frmDetail::frmDetail(std::filesystem::path exportFolder, QWidget* parent)
     sizeToScreen(dpi);
 }
 
-void frmDetail::setupGrid(double dpi) {
+void DetailWindow::setupGrid(double dpi) {
     const std::vector<std::string>& headers = ListingHeaders();
     grid_ = new QTableWidget(1, int(headers.size()), this);
     grid_->setObjectName(QStringLiteral("grid"));
@@ -82,7 +82,7 @@ void frmDetail::setupGrid(double dpi) {
     grid_->installEventFilter(this);
 }
 
-void frmDetail::setupMenus() {
+void DetailWindow::setupMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("mnufile"));
     mnuExport_ = file->addAction(QStringLiteral("&Export To CSV"));
@@ -90,11 +90,11 @@ void frmDetail::setupMenus() {
     file->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
     mnuClose_ = file->addAction(QStringLiteral("&Close"));
     mnuClose_->setObjectName(QStringLiteral("mnuClose"));
-    connect(mnuExport_, &QAction::triggered, this, &frmDetail::exportListing);
+    connect(mnuExport_, &QAction::triggered, this, &DetailWindow::exportListing);
     connect(mnuClose_, &QAction::triggered, this, &QWidget::close);
 }
 
-void frmDetail::sizeToScreen(double dpi) {
+void DetailWindow::sizeToScreen(double dpi) {
     const QScreen* screen = this->screen();
     if (screen == nullptr)
         screen = QGuiApplication::primaryScreen();
@@ -110,12 +110,12 @@ void frmDetail::sizeToScreen(double dpi) {
     move(available.topLeft());
 }
 
-void frmDetail::clearListing() {
+void DetailWindow::clearListing() {
     grid_->clearContents();
     grid_->setRowCount(1);
 }
 
-void frmDetail::addRow(const ListingRow& row) {
+void DetailWindow::addRow(const ListingRow& row) {
     const int target = grid_->rowCount() - 1;
     grid_->insertRow(grid_->rowCount());
     const QString texts[] = {QString::fromStdString(row.path.string()),
@@ -135,7 +135,7 @@ void frmDetail::addRow(const ListingRow& row) {
     }
 }
 
-std::vector<std::vector<std::string>> frmDetail::cells() const {
+std::vector<std::vector<std::string>> DetailWindow::cells() const {
     std::vector<std::vector<std::string>> rows;
     rows.reserve(std::size_t(grid_->rowCount()));
     for (int row = 0; row < grid_->rowCount(); ++row) {
@@ -149,7 +149,7 @@ std::vector<std::vector<std::string>> frmDetail::cells() const {
     return rows;
 }
 
-void frmDetail::exportListing() {
+void DetailWindow::exportListing() {
     const QString chosen = AskSaveFileName(this, QStringLiteral("Export Detailed Listing"),
                                            QString::fromStdString(exportFolder_.string()),
                                            QStringLiteral("All files (*)"));
@@ -170,12 +170,12 @@ void frmDetail::exportListing() {
     ShowInformation(QStringLiteral("Complete"), QStringLiteral("Done exporting: ") + path, this);
 }
 
-void frmDetail::closeEvent(QCloseEvent* event) {
+void DetailWindow::closeEvent(QCloseEvent* event) {
     emit abortRequested();
     QMainWindow::closeEvent(event);
 }
 
-bool frmDetail::eventFilter(QObject* watched, QEvent* event) {
+bool DetailWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == grid_ && event->type() == QEvent::KeyRelease &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
         emit abortRequested();

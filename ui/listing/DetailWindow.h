@@ -17,11 +17,11 @@ namespace kovi {
 // The detail window: the grid that a listing scan fills, one row per readable image under the
 // column headers, with an empty row after the last image, and its export to comma-separated
 // text. Deleted when it closes.
-class frmDetail : public QMainWindow {
+class DetailWindow : public QMainWindow {
     Q_OBJECT
 public:
     // `exportFolder`: where the export dialog starts.
-    explicit frmDetail(std::filesystem::path exportFolder, QWidget* parent = nullptr);
+    explicit DetailWindow(std::filesystem::path exportFolder, QWidget* parent = nullptr);
 
     QTableWidget& grid() { return *grid_; }
 

@@ -1,4 +1,4 @@
-#include "ui/help/frmAbout.h"
+#include "ui/help/AboutDialog.h"
 
 #include "kovi/Version.h"
 #include "ui/help/Acknowledgement.h"
@@ -82,7 +82,7 @@ QString MakerPageAddress() {
     return MakerPage;
 }
 
-frmAbout::frmAbout(QWidget* parent)
+AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(AboutCaption());
@@ -138,7 +138,7 @@ frmAbout::frmAbout(QWidget* parent)
     setFixedSize(sizeHint());
 }
 
-bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
+bool AboutDialog::eventFilter(QObject* watched, QEvent* event) {
     if (watched == makerLabel_) {
         const bool clicked =
             event->type() == QEvent::MouseButtonRelease &&
@@ -156,7 +156,7 @@ bool frmAbout::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void frmAbout::openMakerPage() {
+void AboutDialog::openMakerPage() {
     openURL(MakerPage);
     // The box closes whether or not a browser could be started.
     close();

@@ -1,9 +1,9 @@
-#include "ui/listing/DetailedListing.h"
+#include "ui/listing/ListingRunner.h"
 
 #include "core/run/TargetResolution.h"
 #include "kovi/Version.h"
 #include "platform/desktop/MessageSink.h"
-#include "ui/listing/frmDetail.h"
+#include "ui/listing/DetailWindow.h"
 
 #include <QLocale>
 #include <QWidget>
@@ -17,16 +17,16 @@ QString Caption(const char* purpose) {
 
 } // namespace
 
-DetailedListing::DetailedListing(QWidget& owner, std::atomic<bool>& abortRequested,
-                                 std::filesystem::path exportFolder)
+ListingRunner::ListingRunner(QWidget& owner, std::atomic<bool>& abortRequested,
+                             std::filesystem::path exportFolder)
     : owner_(owner), exportFolder_(std::move(exportFolder)), abortRequested_(abortRequested),
       engine_(BuildDetailedListing) {}
 
-DetailedListing::~DetailedListing() {
+ListingRunner::~ListingRunner() {
     stopQuietly();
 }
 
-void DetailedListing::start(const QString& folder, const QString& target, bool processSubFolders) {
+void ListingRunner::start(const QString& folder, const QString& target, bool processSubFolders) {
     if (running_)
         return;
     showWindow();
@@ -49,25 +49,25 @@ void DetailedListing::start(const QString& folder, const QString& target, bool p
         [this](const QString& failure) { finish(failure); });
 }
 
-frmDetail* DetailedListing::window() const {
+DetailWindow* ListingRunner::window() const {
     return window_;
 }
 
-void DetailedListing::stop() {
+void ListingRunner::stop() {
     stopWanted_ = true;
     abortRequested_ = true;
 }
 
-void DetailedListing::stopQuietly() {
+void ListingRunner::stopQuietly() {
     quiet_ = true;
     stop();
 }
 
-void DetailedListing::showWindow() {
+void ListingRunner::showWindow() {
     if (!window_) {
         // Owned by `owner_` and deleted when it closes.
-        window_ = new frmDetail(exportFolder_, &owner_);
-        connect(window_, &frmDetail::abortRequested, this, &DetailedListing::stop);
+        window_ = new DetailWindow(exportFolder_, &owner_);
+        connect(window_, &DetailWindow::abortRequested, this, &ListingRunner::stop);
     }
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
@@ -76,7 +76,7 @@ void DetailedListing::showWindow() {
 }
 
 // Each callback runs on the worker and hands its news to this thread.
-ListingCallbacks DetailedListing::callbacks() {
+ListingCallbacks ListingRunner::callbacks() {
     ListingCallbacks callbacks;
     callbacks.collecting = [this] {
         worker_.post([this] {
@@ -104,12 +104,12 @@ ListingCallbacks DetailedListing::callbacks() {
     return callbacks;
 }
 
-void DetailedListing::setCaption(const QString& caption) {
+void ListingRunner::setCaption(const QString& caption) {
     if (window_)
         window_->setWindowTitle(caption);
 }
 
-void DetailedListing::finish(const QString& failure) {
+void ListingRunner::finish(const QString& failure) {
     busyCursor_.reset();
     const ListingResult result = result_;
     result_ = ListingResult();
@@ -118,7 +118,7 @@ void DetailedListing::finish(const QString& failure) {
     setRunning(false);
 }
 
-void DetailedListing::report(const ListingResult& result, const QString& failure) {
+void ListingRunner::report(const ListingResult& result, const QString& failure) {
     if (!failure.isEmpty()) {
         ShowError(QStringLiteral("Listing stopped: ") + failure, boxParent());
         return;
@@ -139,11 +139,11 @@ void DetailedListing::report(const ListingResult& result, const QString& failure
     }
 }
 
-QWidget* DetailedListing::boxParent() const {
+QWidget* ListingRunner::boxParent() const {
     return window_ ? static_cast<QWidget*>(window_) : &owner_;
 }
 
-void DetailedListing::setRunning(bool running) {
+void ListingRunner::setRunning(bool running) {
     running_ = running;
     emit runningChanged(running);
 }

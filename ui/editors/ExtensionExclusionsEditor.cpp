@@ -1,4 +1,4 @@
-#include "ui/editors/frmProcessingEx.h"
+#include "ui/editors/ExtensionExclusionsEditor.h"
 
 #include "platform/desktop/MessageSink.h"
 #include "ui/editors/ListBox.h"
@@ -19,7 +19,7 @@ constexpr char EnterExtensionMessage[] = "Please enter an extension first";
 
 } // namespace
 
-frmProcessingEx::frmProcessingEx(std::filesystem::path file, QWidget* parent)
+ExtensionExclusionsEditor::ExtensionExclusionsEditor(std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmProcessingEx", QStringLiteral("Add/Remove Extension Exclusions"),
                    ClientWidthTwips, ClientHeightTwips, std::move(file), parent) {
     setupControls();
@@ -27,11 +27,11 @@ frmProcessingEx::frmProcessingEx(std::filesystem::path file, QWidget* parent)
 
     SelectAllTextOnFocus(*txtExt_);
     KeepToOneLine(*txtExt_);
-    connect(txtExt_, &QLineEdit::returnPressed, this, &frmProcessingEx::enterPressed);
+    connect(txtExt_, &QLineEdit::returnPressed, this, &ExtensionExclusionsEditor::enterPressed);
     txtExt_->setFocus();
 }
 
-void frmProcessingEx::setupControls() {
+void ExtensionExclusionsEditor::setupControls() {
     QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 3972, 3972});
 
     auto* instruction = new QLabel(
@@ -52,17 +52,17 @@ void frmProcessingEx::setupControls() {
     setTabOrder(cmdClose_, lstExt_);
 }
 
-void frmProcessingEx::enterPressed() {
+void ExtensionExclusionsEditor::enterPressed() {
     // The focus is in the box already, so it gets no new focus to select its text.
     if (addExtension())
         SelectAllText(*txtExt_);
 }
 
-void frmProcessingEx::add() {
+void ExtensionExclusionsEditor::add() {
     addExtension();
 }
 
-bool frmProcessingEx::addExtension() {
+bool ExtensionExclusionsEditor::addExtension() {
     QString extension = txtExt_->text();
     if (extension.contains(QLatin1Char('.'))) {
         extension.remove(QLatin1Char('.'));
@@ -81,7 +81,7 @@ bool frmProcessingEx::addExtension() {
     return true;
 }
 
-void frmProcessingEx::remove() {
+void ExtensionExclusionsEditor::remove() {
     if (!TakeSelectedEntry(*lstExt_))
         ShowError(QString::fromLatin1(SelectAnItemMessage), this);
     else
@@ -89,7 +89,7 @@ void frmProcessingEx::remove() {
     txtExt_->setFocus();
 }
 
-void frmProcessingEx::clearAll() {
+void ExtensionExclusionsEditor::clearAll() {
     lstExt_->clear();
     DeleteListFile(listFile(), this);
 }

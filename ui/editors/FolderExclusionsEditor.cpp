@@ -1,4 +1,4 @@
-#include "ui/editors/frmFolderEx.h"
+#include "ui/editors/FolderExclusionsEditor.h"
 
 #include "platform/desktop/FolderTree.h"
 #include "platform/desktop/MessageSink.h"
@@ -16,17 +16,18 @@ constexpr int ClientHeightTwips = 3624;
 
 } // namespace
 
-frmFolderEx::frmFolderEx(std::filesystem::path file, QWidget* parent)
+FolderExclusionsEditor::FolderExclusionsEditor(std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmFolderEx", QStringLiteral("Add/Remove Folder Exclusions"), ClientWidthTwips,
                    ClientHeightTwips, std::move(file), parent) {
     setupControls();
     LoadListBox(*lstExFolders_, listFile());
 
-    connect(lstFolders_, &FolderTree::mouseButtonUp, this, &frmFolderEx::treeMouseButtonUp);
+    connect(lstFolders_, &FolderTree::mouseButtonUp, this,
+            &FolderExclusionsEditor::treeMouseButtonUp);
     cmdAdd_->setFocus();
 }
 
-void frmFolderEx::setupControls() {
+void FolderExclusionsEditor::setupControls() {
     QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 8172, 3612});
 
     lstFolders_ = new FolderTree(frame1);
@@ -40,12 +41,12 @@ void frmFolderEx::setupControls() {
     setTabOrder(lstFolders_, lstExFolders_);
 }
 
-void frmFolderEx::treeMouseButtonUp(int buttonCode) {
+void FolderExclusionsEditor::treeMouseButtonUp(int buttonCode) {
     if (buttonCode == RightButtonCode)
         add();
 }
 
-void frmFolderEx::add() {
+void FolderExclusionsEditor::add() {
     const QString folder = lstFolders_->SelectedFolder();
     if (folder == QLatin1String(MyComputerText))
         return;
@@ -61,7 +62,7 @@ void frmFolderEx::add() {
     AppendToListFile(listFile(), folder, this);
 }
 
-void frmFolderEx::remove() {
+void FolderExclusionsEditor::remove() {
     if (!TakeSelectedEntry(*lstExFolders_)) {
         ShowError(QString::fromLatin1(SelectAnItemMessage), this);
         return;
@@ -69,7 +70,7 @@ void frmFolderEx::remove() {
     RewriteListFile(listFile(), *lstExFolders_, this);
 }
 
-void frmFolderEx::clearAll() {
+void FolderExclusionsEditor::clearAll() {
     lstExFolders_->clear();
     DeleteListFile(listFile(), this);
 }

@@ -10,10 +10,10 @@ namespace kovi {
 // "Add/Remove Extension Exclusions": file extensions that a batch run leaves alone, kept
 // without dots and in upper case. Every change goes at once into the list box and into
 // exts.dat.
-class frmProcessingEx : public EditorWindow {
+class ExtensionExclusionsEditor : public EditorWindow {
     Q_OBJECT
 public:
-    explicit frmProcessingEx(std::filesystem::path file, QWidget* parent = nullptr);
+    explicit ExtensionExclusionsEditor(std::filesystem::path file, QWidget* parent = nullptr);
 
 private:
     void setupControls();

@@ -1,4 +1,4 @@
-#include "ui/main/frmOptions.h"
+#include "ui/main/OptionsDialog.h"
 
 #include "core/imaging/base/JpegFactors.h"
 #include "core/program/ProgramSettings.h"
@@ -37,8 +37,8 @@ QSlider* FactorSlider(QWidget* parent) {
 
 } // namespace
 
-frmOptions::frmOptions(ProgramSettings& settings, SettingsStore& store,
-                       SharedJpegFactors& jpegFactors, QWidget& lstFolders, QWidget* parent)
+OptionsDialog::OptionsDialog(ProgramSettings& settings, SettingsStore& store,
+                             SharedJpegFactors& jpegFactors, QWidget& lstFolders, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint),
       settings_(settings), store_(store), jpegFactors_(jpegFactors), lstFolders_(lstFolders) {
@@ -49,13 +49,13 @@ frmOptions::frmOptions(ProgramSettings& settings, SettingsStore& store,
     loadValues();
 
     // Connected after loading: showing the values in force changes nothing.
-    connect(sldChrom_, &QSlider::valueChanged, this, &frmOptions::chromMoved);
-    connect(sldLum_, &QSlider::valueChanged, this, &frmOptions::lumMoved);
-    connect(chkToolTips_, &QCheckBox::clicked, this, &frmOptions::toolTipsClicked);
-    connect(chkLog_, &QCheckBox::clicked, this, &frmOptions::logClicked);
+    connect(sldChrom_, &QSlider::valueChanged, this, &OptionsDialog::chromMoved);
+    connect(sldLum_, &QSlider::valueChanged, this, &OptionsDialog::lumMoved);
+    connect(chkToolTips_, &QCheckBox::clicked, this, &OptionsDialog::toolTipsClicked);
+    connect(chkLog_, &QCheckBox::clicked, this, &OptionsDialog::logClicked);
 }
 
-void frmOptions::setupControls() {
+void OptionsDialog::setupControls() {
     const double dpi = LogicalDpi(parentWidget() != nullptr ? *parentWidget() : *this);
     setFixedSize(TwipsToPixels(ClientWidthTwips, dpi), TwipsToPixels(ClientHeightTwips, dpi));
 
@@ -80,7 +80,7 @@ void frmOptions::setupControls() {
     setTabOrder(chkToolTips_, chkLog_);
 }
 
-void frmOptions::loadValues() {
+void OptionsDialog::loadValues() {
     sldChrom_->setValue(settings_.JpegChrom);
     sldLum_->setValue(settings_.JpegLum);
     chkToolTips_->setChecked(settings_.ShowTips != 0);
@@ -89,31 +89,31 @@ void frmOptions::loadValues() {
     labLum_->setText(LumCaption + QString::number(sldLum_->value()));
 }
 
-void frmOptions::chromMoved(int value) {
+void OptionsDialog::chromMoved(int value) {
     labChrom_->setText(ChromCaption + QString::number(value));
     settings_.JpegChrom = value;
     jpegFactors_.setChrominance(settings_.JpegChrom);
 }
 
-void frmOptions::lumMoved(int value) {
+void OptionsDialog::lumMoved(int value) {
     labLum_->setText(LumCaption + QString::number(value));
     settings_.JpegLum = value;
     jpegFactors_.setLuminance(settings_.JpegLum);
 }
 
-void frmOptions::toolTipsClicked() {
+void OptionsDialog::toolTipsClicked() {
     settings_.ShowTips = chkToolTips_->isChecked() ? 1 : 0;
     store_.SaveRegSetting(QLatin1String(ShowTipsKey));
     if (settings_.ShowTips == 0)
         lstFolders_.setToolTip(QString());
 }
 
-void frmOptions::logClicked() {
+void OptionsDialog::logClicked() {
     settings_.WriteLog = chkLog_->isChecked() ? 1 : 0;
     store_.SaveRegSetting(QLatin1String(WriteLogKey));
 }
 
-void frmOptions::keyPressEvent(QKeyEvent* event) {
+void OptionsDialog::keyPressEvent(QKeyEvent* event) {
     // No cancel button: Escape does nothing, as in the list editors.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();

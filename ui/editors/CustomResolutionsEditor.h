@@ -11,11 +11,11 @@ class ResolutionList;
 
 // "Add/Remove Custom Resolutions": the user's own target resolutions. Every change goes at
 // once into the list box, into custom.dat and into the main window's resolution list.
-class frmCustomRes : public EditorWindow {
+class CustomResolutionsEditor : public EditorWindow {
     Q_OBJECT
 public:
-    frmCustomRes(ResolutionList& resolutions, std::filesystem::path file,
-                 QWidget* parent = nullptr);
+    CustomResolutionsEditor(ResolutionList& resolutions, std::filesystem::path file,
+                            QWidget* parent = nullptr);
 
 private:
     void setupControls();

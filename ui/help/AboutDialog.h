@@ -8,10 +8,10 @@ namespace kovi {
 
 // "About Kovi rZk Lite v1.1.0...": the product, the version and the maker, whose name opens
 // the maker's web page in a new browser window and closes the box.
-class frmAbout : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -15,13 +15,13 @@ struct ProgramSettings;
 // "Kovi rZk Lite - Options": the two JPEG save factors and two switches. Every change takes
 // effect at once: the factors go to the main window's imaging control (and into the store
 // when the program quits), the switches into the store straight away.
-class frmOptions : public QDialog {
+class OptionsDialog : public QDialog {
     Q_OBJECT
 public:
     // `imgProcess` receives the factors; `lstFolders` loses its tooltip when path tooltips are
     // switched off.
-    frmOptions(ProgramSettings& settings, SettingsStore& store, SharedJpegFactors& jpegFactors,
-               QWidget& lstFolders, QWidget* parent = nullptr);
+    OptionsDialog(ProgramSettings& settings, SettingsStore& store, SharedJpegFactors& jpegFactors,
+                  QWidget& lstFolders, QWidget* parent = nullptr);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

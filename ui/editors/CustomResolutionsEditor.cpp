@@ -1,4 +1,4 @@
-#include "ui/editors/frmCustomRes.h"
+#include "ui/editors/CustomResolutionsEditor.h"
 
 #include "platform/desktop/MessageSink.h"
 #include "ui/editors/ListBox.h"
@@ -20,7 +20,8 @@ constexpr int ClientHeightTwips = 3384;
 
 } // namespace
 
-frmCustomRes::frmCustomRes(ResolutionList& resolutions, std::filesystem::path file, QWidget* parent)
+CustomResolutionsEditor::CustomResolutionsEditor(ResolutionList& resolutions,
+                                                 std::filesystem::path file, QWidget* parent)
     : EditorWindow("frmCustomRes", QStringLiteral("Add/Remove Custom Resolutions"),
                    ClientWidthTwips, ClientHeightTwips, std::move(file), parent),
       resolutions_(resolutions) {
@@ -30,12 +31,12 @@ frmCustomRes::frmCustomRes(ResolutionList& resolutions, std::filesystem::path fi
     for (QLineEdit* box : {txtXRes_, txtYRes_}) {
         SelectAllTextOnFocus(*box);
         KeepToOneLine(*box);
-        connect(box, &QLineEdit::returnPressed, this, &frmCustomRes::add);
+        connect(box, &QLineEdit::returnPressed, this, &CustomResolutionsEditor::add);
     }
     txtXRes_->setFocus();
 }
 
-void frmCustomRes::setupControls() {
+void CustomResolutionsEditor::setupControls() {
     QGroupBox* frame1 = addFrame(this, "Frame1", {0, 0, 3972, 3372});
 
     txtXRes_ = new QLineEdit(frame1);
@@ -56,7 +57,7 @@ void frmCustomRes::setupControls() {
     setTabOrder(cmdClose_, lstCustom_);
 }
 
-void frmCustomRes::add() {
+void CustomResolutionsEditor::add() {
     const QString width = txtXRes_->text();
     const QString height = txtYRes_->text();
     if (width.isEmpty() || height.isEmpty()) {
@@ -75,7 +76,7 @@ void frmCustomRes::add() {
     txtXRes_->setFocus();
 }
 
-void frmCustomRes::remove() {
+void CustomResolutionsEditor::remove() {
     const std::optional<QString> removed = TakeSelectedEntry(*lstCustom_);
     if (!removed) {
         ShowError(QString::fromLatin1(SelectAnItemMessage), this);
@@ -85,7 +86,7 @@ void frmCustomRes::remove() {
     RewriteListFile(listFile(), *lstCustom_, this);
 }
 
-void frmCustomRes::clearAll() {
+void CustomResolutionsEditor::clearAll() {
     for (int row = 0; row < lstCustom_->count(); ++row)
         resolutions_.removeResolution(lstCustom_->item(row)->text());
     lstCustom_->clear();
