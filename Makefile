@@ -8,7 +8,8 @@ JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 5
 FUZZ_LONG ?= 600
 
-.PHONY: all setup configure build run test test-fast asan fuzz fuzz-long clean format format-check
+.PHONY: all setup configure build run test test-fast asan fuzz fuzz-long clean format format-check \
+	package package-check
 
 all: build
 
@@ -30,10 +31,19 @@ run: build
 # The whole suite three ways: the ordinary build, the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, and a short session of each fuzz target; the formatting is checked
 # first, as it takes seconds.
-test: format-check build asan fuzz
+test: format-check build asan fuzz package-check
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 	QT_QPA_PLATFORM=offscreen ctest --test-dir $(ASAN_DIR) --output-on-failure -j $(JOBS)
 	ctest --test-dir $(FUZZ_DIR) --output-on-failure -j $(JOBS)
+
+# The Debian package, build/kovi-rzk-lite_VERSION_ARCH.deb.
+package: build
+	cmake --build $(BUILD_DIR) --target package
+
+# The package as lintian sees it, its desktop files and manual pages, and an install of it that
+# runs.
+package-check: package
+	tests/install/check-package.sh $(BUILD_DIR)
 
 # The ordinary build's tests only.
 test-fast: build

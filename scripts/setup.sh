@@ -12,6 +12,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     libglib2.0-bin
     xvfb xauth
+    dpkg-dev file lintian desktop-file-utils appstream man-db groff-base
 )
 
 missing=()

@@ -36,6 +36,12 @@ std::error_code WriteFile(const std::filesystem::path& path, const std::string& 
     return {};
 }
 
+// A user's own folder for the lists is made when the first list is written.
+void MakeFolderOf(const std::filesystem::path& path) {
+    std::error_code ignored;
+    std::filesystem::create_directories(path.parent_path(), ignored);
+}
+
 } // namespace
 
 std::vector<std::string> SplitListText(const std::string& text) {
@@ -67,6 +73,7 @@ std::vector<std::string> LoadList(const std::filesystem::path& path) {
 }
 
 std::error_code AppendEntry(const std::filesystem::path& path, const std::string& entry) {
+    MakeFolderOf(path);
     // A hand-edited file may end without a line end; its last entry must not merge with the
     // new one.
     std::string text = entry + "\r\n";
@@ -81,6 +88,7 @@ std::error_code AppendEntry(const std::filesystem::path& path, const std::string
 
 std::error_code RewriteList(const std::filesystem::path& path,
                             const std::vector<std::string>& entries) {
+    MakeFolderOf(path);
     return WriteWholeFile(path, EntriesText(entries));
 }
 

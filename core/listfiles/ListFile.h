@@ -14,8 +14,8 @@ namespace kovi {
 
 std::vector<std::string> LoadList(const std::filesystem::path& path);
 
-// Adds one entry at the end, creating the file when it is missing. A file whose last line has
-// no line end gets one first.
+// Adds one entry at the end, creating the file (and its folder) when it is missing. A file whose
+// last line has no line end gets one first.
 std::error_code AppendEntry(const std::filesystem::path& path, const std::string& entry);
 
 // Replaces the whole file with these entries (WriteWholeFile); an empty list leaves an empty

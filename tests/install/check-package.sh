@@ -31,7 +31,7 @@ deb=$build/kovi-rzk-lite_${version}_$(dpkg --print-architecture).deb
 if [[ ! -f $deb ]]; then
     fail "no package $deb; build it with: cmake --build $build --target package"
 else
-    if lintian --fail-on error --no-tag-display-limit "$deb"; then
+    if lintian --fail-on error --tag-display-limit 0 "$deb"; then
         pass "lintian: no errors"
     else
         fail "lintian found errors"
@@ -156,7 +156,13 @@ else
     fail "no installed $window"
 fi
 
-# ---- The installed help file check goes here (share/kovi-rzk-lite/kovi_rzk_lite.chm). ----
+# (f) The help file where the installed programs look for it: their data folder, which tells
+# them that they are installed.
+if [[ -s $root/usr/share/kovi-rzk-lite/kovi_rzk_lite.chm ]]; then
+    pass "help file in usr/share/kovi-rzk-lite"
+else
+    fail "no help file in usr/share/kovi-rzk-lite"
+fi
 
 if ((failures > 0)); then
     echo "$failures check(s) failed" >&2

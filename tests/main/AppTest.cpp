@@ -109,6 +109,26 @@ private slots:
         QVERIFY(QApplication::topLevelWidgets().isEmpty() && !QGuiApplication::overrideCursor());
     }
 
+    // Installed, the programs' folder is not the user's: the lists go to the user's folder and
+    // exports start at home; run from the build, everything is beside the programs.
+    void programFilesAreBesideTheProgramsUnlessInstalled() {
+        const std::filesystem::path root = scene_->program.path();
+        const auto files = [&root] {
+            return ProgramFilesFor(root / "usr" / "bin", root / "config", root / "home");
+        };
+        QCOMPARE(files().customResolutions, root / "usr" / "bin" / "custom.dat");
+        QCOMPARE(files().exportFolder, root / "usr" / "bin");
+        const auto data = root / "usr" / "share" / "kovi-rzk-lite";
+        std::filesystem::create_directories(data);
+        testing::WriteBytes(data / "kovi_rzk_lite.chm", "");
+        const ProgramFiles installed = files();
+        QCOMPARE(installed.helpFile, data / "kovi_rzk_lite.chm");
+        for (const auto& list :
+             {installed.customResolutions, installed.excludedFolders, installed.excludedExtensions})
+            QCOMPARE(list.parent_path(), root / "config" / "kovi-rzk-lite");
+        QCOMPARE(installed.exportFolder, root / "home");
+    }
+
     void settingsComeBackAsSavedAndAreStoredAsTheirText() {
         LoadedSettings saving;
         saving.folder = "/home/zoë/Фото, alt/[x] = y;z";
