@@ -29,6 +29,10 @@ struct EnvironmentSetting {
 // program then goes on as it is).
 void RestartWith(char* argv[], const std::vector<EnvironmentSetting>& settings);
 
+// The definition of `symbol` that this program's own one stands in front of, in the libraries
+// loaded after it; nullptr when there is none.
+void* NextDefinitionOf(const char* symbol);
+
 // After RestartWith: gives the environment back the user's values, so that programs started
 // from here see the environment the user started this one with.
 void RestoreUserEnvironment();

@@ -1,5 +1,6 @@
 #include "core/imaging/base/VipsRuntime.h"
 
+#include "core/imaging/base/VectorCodeLock.h"
 #include "platform/system/Process.h"
 
 #include <filesystem>
@@ -47,6 +48,7 @@ bool StartWithoutModules() {
 
 void StartOnce() {
     TuneHeapForImages();
+    LockVectorCode();
 
     if (!StartWithoutModules())
         return;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include <dlfcn.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -75,6 +76,10 @@ void RestoreUserEnvironment() {
             setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
     }
     unsetenv(UserValuesVariable);
+}
+
+void* NextDefinitionOf(const char* symbol) {
+    return dlsym(RTLD_NEXT, symbol);
 }
 
 } // namespace kovi
