@@ -340,6 +340,18 @@ private slots:
         QVERIFY(store().startsWith("[Settings]\njpegchrom=205\njpeglum=1\n"));
     }
 
+    void imageViewReportsALeftClickOnly() {
+        ImageView view;
+        view.resize(100, 100);
+        QSignalSpy clicks(&view, &ImageView::ImageClick);
+        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(50, 50));
+        // A press dragged off the view is no click either.
+        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(50, 50));
+        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(150, 50));
+        QCOMPARE(clicks.size(), 1);
+    }
+
 private:
     ProgramSettings& settings() { return scene_->values; }
     MainWindow& open() {
@@ -362,18 +374,6 @@ private:
     std::unique_ptr<testing::WindowScene> scene_;
     std::unique_ptr<ScriptedRun> run_;
     std::unique_ptr<MainWindow> window_;
-
-    void imageViewReportsALeftClickOnly() {
-        ImageView view;
-        view.resize(100, 100);
-        QSignalSpy clicks(&view, &ImageView::ImageClick);
-        QTest::mouseClick(&view, Qt::LeftButton, {}, QPoint(50, 50));
-        QTest::mouseClick(&view, Qt::RightButton, {}, QPoint(50, 50));
-        // A press dragged off the view is no click either.
-        QTest::mousePress(&view, Qt::LeftButton, {}, QPoint(50, 50));
-        QTest::mouseRelease(&view, Qt::LeftButton, {}, QPoint(150, 50));
-        QCOMPARE(clicks.size(), 1);
-    }
 };
 
 } // namespace kovi

@@ -1,7 +1,6 @@
-// The folder tree and its "My Computer" model, the worker thread, twips.
+// The folder tree and its "My Computer" model, the worker thread.
 #include "platform/desktop/ComputerRootModel.h"
 #include "platform/desktop/FolderTree.h"
-#include "platform/desktop/Twips.h"
 #include "platform/desktop/WorkerThread.h"
 
 #include <QAbstractItemModelTester>
@@ -28,22 +27,6 @@ private slots:
     void cleanup() {
         folder_.reset();
         QVERIFY2(QApplication::topLevelWidgets().isEmpty(), "a test left a window behind");
-    }
-
-    void twipsRoundToTheNearestPixel_data() {
-        QTest::addColumn<int>("twips");
-        QTest::addColumn<double>("dpi");
-        QTest::addColumn<int>("pixels");
-        QTest::newRow("margin at 120 dpi") << 120 << 120.0 << 10;
-        QTest::newRow("fraction rounds up") << 3732 << 96.0 << 249;
-        QTest::newRow("fraction rounds down") << 5436 << 96.0 << 362;
-    }
-    void twipsRoundToTheNearestPixel() {
-        QFETCH(int, twips);
-        QFETCH(double, dpi);
-        QFETCH(int, pixels);
-        // A rectangle converts each side on its own.
-        QCOMPARE(TwipsToPixels(QRect(twips, 0, 0, twips), dpi), QRect(pixels, 0, 0, pixels));
     }
 
     void computerRootModelHangsTheSourceBelowTheComputer() {

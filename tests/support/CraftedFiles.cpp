@@ -5,21 +5,12 @@
 namespace kovi::testing {
 namespace {
 
-void PutBe16(std::string& bytes, std::size_t at, unsigned value) {
-    bytes[at] = static_cast<char>(value >> 8);
-    bytes[at + 1] = static_cast<char>(value & 0xFF);
-}
-void PutBe32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (24 - 8 * i));
-}
-void PutLe16(std::string& bytes, std::size_t at, unsigned value) {
-    bytes[at] = static_cast<char>(value & 0xFF);
-    bytes[at + 1] = static_cast<char>(value >> 8);
-}
-void PutLe32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+// `size` bytes of `value` at `at`, little-endian unless `bigEndian`.
+void Put(std::string& bytes, std::size_t at, std::uint32_t value, int size,
+         bool bigEndian = false) {
+    for (int i = 0; i < size; ++i)
+        bytes[at + static_cast<std::size_t>(bigEndian ? size - 1 - i : i)] =
+            static_cast<char>(value >> (8 * i));
 }
 
 std::uint32_t Crc32(const std::string& bytes, std::size_t from, std::size_t count) {
@@ -46,23 +37,23 @@ std::string Encoded(const vips::VImage& image, const char* suffix, vips::VOption
 std::string JpegClaiming(unsigned width, unsigned height) {
     std::string bytes = Encoded(ColourRamp(64, 48), ".jpg");
     const auto frame = bytes.find("\xFF\xC0");
-    PutBe16(bytes, frame + 5, height);
-    PutBe16(bytes, frame + 7, width);
+    Put(bytes, frame + 5, height, 2, true);
+    Put(bytes, frame + 7, width, 2, true);
     return bytes;
 }
 
 std::string PngClaiming(std::uint32_t width, std::uint32_t height) {
     std::string bytes = Encoded(ColourRamp(64, 48), ".png");
-    PutBe32(bytes, 16, width);
-    PutBe32(bytes, 20, height);
-    PutBe32(bytes, 29, Crc32(bytes, 12, 17));
+    Put(bytes, 16, width, 4, true);
+    Put(bytes, 20, height, 4, true);
+    Put(bytes, 29, Crc32(bytes, 12, 17), 4, true);
     return bytes;
 }
 
 std::string GifClaiming(unsigned width, unsigned height) {
     std::string bytes = Encoded(ColourRamp(64, 48), ".gif");
-    PutLe16(bytes, 6, width);
-    PutLe16(bytes, 8, height);
+    Put(bytes, 6, width, 2);
+    Put(bytes, 8, height, 2);
     const auto flags = static_cast<unsigned char>(bytes[10]);
     std::size_t at = 13 + ((flags & 0x80) != 0 ? 3u << ((flags & 7) + 1) : 0);
     while (bytes[at] == '\x21') { // extensions: label, then sub-blocks up to an empty one
@@ -71,8 +62,8 @@ std::string GifClaiming(unsigned width, unsigned height) {
             at += static_cast<unsigned char>(bytes[at]) + 1u;
         at += 1;
     }
-    PutLe16(bytes, at + 5, width);
-    PutLe16(bytes, at + 7, height);
+    Put(bytes, at + 5, width, 2);
+    Put(bytes, at + 7, height, 2);
     return bytes;
 }
 
@@ -80,13 +71,13 @@ std::string BmpClaiming(std::uint32_t width, std::uint32_t height) {
     std::string bytes(54, '\0');
     bytes[0] = 'B';
     bytes[1] = 'M';
-    PutLe32(bytes, 2, 54);
-    PutLe32(bytes, 10, 54);
-    PutLe32(bytes, 14, 40);
-    PutLe32(bytes, 18, width);
-    PutLe32(bytes, 22, height);
-    PutLe16(bytes, 26, 1);
-    PutLe16(bytes, 28, 24);
+    Put(bytes, 2, 54, 4);
+    Put(bytes, 10, 54, 4);
+    Put(bytes, 14, 40, 4);
+    Put(bytes, 18, width, 4);
+    Put(bytes, 22, height, 4);
+    Put(bytes, 26, 1, 2);
+    Put(bytes, 28, 24, 2);
     return bytes;
 }
 
@@ -99,9 +90,9 @@ std::string TiffClaiming(std::uint32_t width, std::uint32_t height) {
     std::string bytes(DataAt + 64, '\x40');
     bytes[0] = 'I';
     bytes[1] = 'I';
-    PutLe16(bytes, 2, 42);
-    PutLe32(bytes, 4, DirectoryAt);
-    PutLe16(bytes, DirectoryAt, EntryCount);
+    Put(bytes, 2, 42, 2);
+    Put(bytes, 4, DirectoryAt, 4);
+    Put(bytes, DirectoryAt, EntryCount, 2);
     struct Entry {
         unsigned tag;
         unsigned type; // 3 short, 4 long
@@ -121,28 +112,28 @@ std::string TiffClaiming(std::uint32_t width, std::uint32_t height) {
     };
     std::size_t at = DirectoryAt + 2;
     for (const Entry& entry : entries) {
-        PutLe16(bytes, at, entry.tag);
-        PutLe16(bytes, at + 2, entry.type);
-        PutLe32(bytes, at + 4, entry.count);
+        Put(bytes, at, entry.tag, 2);
+        Put(bytes, at + 2, entry.type, 2);
+        Put(bytes, at + 4, entry.count, 4);
         if (entry.type == 3 && entry.count == 1) {
-            PutLe16(bytes, at + 8, entry.value);
-            PutLe16(bytes, at + 10, 0);
+            Put(bytes, at + 8, entry.value, 2);
+            Put(bytes, at + 10, 0, 2);
         } else {
-            PutLe32(bytes, at + 8, entry.value);
+            Put(bytes, at + 8, entry.value, 4);
         }
         at += 12;
     }
-    PutLe32(bytes, at, 0);
+    Put(bytes, at, 0, 4);
     for (std::size_t i = 0; i < 3; ++i)
-        PutLe16(bytes, BitsAt + 2 * i, 8);
+        Put(bytes, BitsAt + 2 * i, 8, 2);
     return bytes;
 }
 
 std::string GifBomb(unsigned width, unsigned height, int frames) {
     std::string bytes = "GIF89a";
     bytes += std::string(7, '\0');
-    PutLe16(bytes, 6, width);
-    PutLe16(bytes, 8, height);
+    Put(bytes, 6, width, 2);
+    Put(bytes, 8, height, 2);
     bytes[10] = '\x80'; // a global colour table of two colours
     bytes += std::string("\0\0\0\xFF\xFF\xFF", 6);
     for (int frame = 0; frame < frames; ++frame) {
@@ -150,8 +141,8 @@ std::string GifBomb(unsigned width, unsigned height, int frames) {
             bytes += std::string("\x21\xF9\x04\x04\x04\0\0\0", 8); // 40 ms, keep the frame
         std::string descriptor(10, '\0');
         descriptor[0] = '\x2C';
-        PutLe16(descriptor, 5, width);
-        PutLe16(descriptor, 7, height);
+        Put(descriptor, 5, width, 2);
+        Put(descriptor, 7, height, 2);
         bytes += descriptor;
         // Code size 2, then one sub-block of three 3-bit codes: clear, colour 0, end.
         bytes += std::string("\x02\x02\x44\x01\0", 5);

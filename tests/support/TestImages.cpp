@@ -95,10 +95,6 @@ Saved Reload(const std::filesystem::path& path) {
     return {header, header.copy_memory()};
 }
 
-std::vector<double> PixelAt(const VImage& image, int x, int y) {
-    return image.getpoint(x, y);
-}
-
 bool Near(const std::vector<double>& actual, const std::vector<double>& expected,
           double tolerance) {
     if (actual.size() != expected.size())

@@ -38,7 +38,6 @@ struct Saved {
     vips::VImage pixels;
 };
 Saved Reload(const std::filesystem::path& path);
-std::vector<double> PixelAt(const vips::VImage& image, int x, int y);
 // Whether each band differs by at most `tolerance`.
 bool Near(const std::vector<double>& actual, const std::vector<double>& expected, double tolerance);
 
