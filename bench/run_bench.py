@@ -22,7 +22,7 @@ from benchlib.measure import run_measured
 
 BENCH = Path(__file__).resolve().parent
 REPO = BENCH.parent
-SHRINK_SETS = ["jpeg640", "jpeg1024", "mixed640"]
+SHRINK_SETS = ["jpeg640", "jpeg1024", "mixed640", *corpus.SMALL_SETS]
 ALL_SETS = SHRINK_SETS + ["listing"]
 
 
@@ -32,7 +32,7 @@ def parse_arguments():
     parser.add_argument("--ours", type=Path, default=REPO / "build/bin/kovi-rzk-batch",
                         help="our binary (default: build/bin/kovi-rzk-batch in the repository)")
     parser.add_argument("--corpus", type=Path, default=corpus.default_corpus(),
-                        help="corpus folder with jpeg/ and other/ (default: $BENCH_CORPUS, "
+                        help="corpus folder with jpeg/, other/ and small/ (default: $BENCH_CORPUS, "
                              "else $TMPDIR/shrink-bench-corpus); built when missing")
     parser.add_argument("--tools", default=",".join(tool.name for tool in tools.ALL_TOOLS),
                         help="comma-separated tools (default: all): %(default)s")
@@ -40,8 +40,8 @@ def parse_arguments():
                         help="comma-separated sets (default: all): %(default)s")
     parser.add_argument("--reps", type=int, default=3, help="repetitions per tool (default 3)")
     parser.add_argument("--files", type=int, default=None,
-                        help="take only N files of jpeg/ and N of other/, spread over the "
-                             "sorted names (a smoke run)")
+                        help="take only N files of jpeg/, N of other/, N JPEGs of small/ and N "
+                             "of its other files, spread over the sorted names (a smoke run)")
     parser.add_argument("--list-copies", type=int, default=10,
                         help="how many times the listing's big folder repeats the set (default 10)")
     parser.add_argument("--in-flight", type=int, default=os.cpu_count() or 2,
@@ -205,7 +205,7 @@ def main():
     arguments = parse_arguments()
     arguments.cache = arguments.cache.resolve()
     arguments.work = arguments.work.resolve()
-    corpus.ensure_corpus(arguments.corpus, REPO)
+    corpus.ensure_corpus(arguments.corpus, REPO, arguments.sets)
     context = tools.Context(ours=arguments.ours.resolve(),
                             window=arguments.ours.resolve().with_name("kovi-window-bench"),
                             floor=arguments.cache / "floor",

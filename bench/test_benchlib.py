@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Tests of the benchmark's own rules: the fit rule, the output check and the floor.
+"""Tests of the benchmark's own rules: the fit rule, the output check, the floor and
+the small-file set that the corpus step makes.
 
 Run: python3 bench/test_benchlib.py (needs libvips-tools; the floor test also gcc
 and libjpeg62-turbo-dev).
 """
 import os
+import random
 import shutil
 import subprocess
 import sys
@@ -171,6 +173,130 @@ class OutputCheck(unittest.TestCase):
         self.assertEqual(result.rewritten_small, 1)
         self.assertFalse(result.passed(strict=True))
         self.assertTrue(result.passed(strict=False))
+
+
+class SmallPlan(unittest.TestCase):
+    PHOTOS = [f"/corpus/jpeg/photo-{index}.jpg" for index in range(7)]
+
+    def test_counts_shares_and_whole_photographs(self):
+        items = corpus.plan_small(self.PHOTOS, jpeg_count=40)
+        names = [item.name for item in items]
+        self.assertEqual(len(names), len(set(names)))
+        jpegs = [item for item in items if item.name.endswith(".jpg")]
+        self.assertEqual(len(jpegs), 40)
+        self.assertEqual({item.size for item in jpegs}, {corpus.SMALL_JPEG_SIZE})
+        self.assertEqual([item.variant for item in jpegs].count("whole"), len(self.PHOTOS))
+        for suffix, (count, variants) in corpus.SMALL_OTHERS.items():
+            dealt = [item.variant for item in items if item.name.endswith("." + suffix)]
+            self.assertEqual(len(dealt), count)
+            shares = sum(share for _, share in variants)
+            for variant, share in variants:
+                with self.subTest(f"{suffix} {variant}"):
+                    self.assertAlmostEqual(dealt.count(variant), count * share / shares, delta=1)
+        used = {item.photo for item in items}
+        self.assertEqual(used, set(self.PHOTOS))
+
+    def test_the_seed_decides_everything(self):
+        self.assertEqual(corpus.plan_small(self.PHOTOS, jpeg_count=40),
+                         corpus.plan_small(self.PHOTOS, jpeg_count=40))
+        self.assertNotEqual(corpus.plan_small(self.PHOTOS, seed=1, jpeg_count=40),
+                            corpus.plan_small(self.PHOTOS, seed=2, jpeg_count=40))
+
+
+class SmallWindow(unittest.TestCase):
+    def test_window_avoids_the_flat_half(self):
+        # A map of a picture whose left half is flat: 20 x 10 cells.
+        rows = [[0.0] * 10 + [40.0] * 10 for _ in range(10)]
+        table = [[0.0] * 21 for _ in range(11)]
+        for y, row in enumerate(rows):
+            for x, value in enumerate(row):
+                table[y + 1][x + 1] = value + table[y][x + 1] + table[y + 1][x] - table[y][x]
+        rng = random.Random(7)
+        for _ in range(50):
+            # The picture is half the map's size: 100 x 50 pixels, windows of 20 x 15.
+            left, top = corpus._choose_window(table, 2.0, (100, 50), (20, 15), rng)
+            self.assertGreater(corpus._window_activity(table, 2.0, left, top, 20, 15),
+                               corpus.ACTIVITY_FLOOR)
+            self.assertGreater((left + 20) * 2, 100)
+
+
+@unittest.skipUnless(HAVE_VIPS, "libvips-tools not installed")
+class SmallSet(unittest.TestCase):
+    """small/ made from two photographs, one file of every variant, twice."""
+
+    OTHERS = {suffix: (len(variants), [(variant, 1) for variant, _ in variants])
+              for suffix, (_, variants) in corpus.SMALL_OTHERS.items()}
+    JPEGS = 5
+
+    @classmethod
+    def setUpClass(cls):
+        cls.temporary = tempfile.TemporaryDirectory()
+        root = Path(cls.temporary.name)
+        (root / "jpeg").mkdir()
+        make_image(root / "jpeg/landscape.jpg", 1280, 960)
+        make_image(root / "jpeg/portrait.jpg", 600, 800)
+        cls.root = root
+        cls.photos = corpus.files_in(root / "jpeg")
+        cls.items = corpus.build_small(cls.photos, root / "small", jpeg_count=cls.JPEGS,
+                                       others=cls.OTHERS, manifest=root / "SMALL-MANIFEST.tsv")
+        cls.again = root / "again"
+        cls.again.mkdir()
+        corpus.build_small(cls.photos, cls.again / "small", jpeg_count=cls.JPEGS,
+                           others=cls.OTHERS, workers=1)
+        cls.infos = images.read_headers(corpus.files_in(root / "small"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.temporary.cleanup()
+
+    def test_every_file_is_made_and_nothing_is_left_behind(self):
+        self.assertEqual(sorted(path.name for path in (self.root / "small").iterdir()),
+                         sorted(item.name for item in self.items))
+        self.assertEqual(sorted(path.name for path in self.root.iterdir()),
+                         ["SMALL-MANIFEST.tsv", "again", "jpeg", "small"])
+        manifest = (self.root / "SMALL-MANIFEST.tsv").read_text().splitlines()
+        self.assertEqual(len(manifest), len(self.items) + 1)
+
+    def test_same_files_from_the_same_seed(self):
+        for item in self.items:
+            with self.subTest(item.name):
+                self.assertEqual((self.root / "small" / item.name).read_bytes(),
+                                 (self.again / "small" / item.name).read_bytes())
+
+    def test_size_format_frames_and_alpha(self):
+        loaders = {".jpg": "jpegload", ".png": "pngload", ".gif": "gifload", ".webp": "webpload"}
+        for item in self.items:
+            path = str(self.root / "small" / item.name)
+            info = self.infos[path]
+            with self.subTest(item.name):
+                self.assertEqual((info.width, info.height), item.size)
+                self.assertEqual(info.loader, loaders[Path(path).suffix])
+                self.assertEqual(info.pages, item.frames)
+                self.assertTrue(images.decodes_cleanly(path)[0])
+                if item.variant in corpus.ALPHA_MASKS:
+                    self.assertTrue(info.has_alpha)
+                    self.assertFalse(images.alpha_is_opaque(path, info.bands))
+                elif item.variant == "rgba-opaque":
+                    self.assertTrue(images.alpha_is_opaque(path, info.bands))
+                elif item.variant == "grey":
+                    self.assertEqual(info.bands, 1)
+                elif not path.endswith(".gif"):  # GIF always loads with alpha
+                    self.assertFalse(info.has_alpha)
+
+    def test_sets_drawn_from_small(self):
+        small80, mixed = corpus.build_sets(self.root, ["small80", "smallmixed80"], None)
+        self.assertEqual((small80.target, mixed.target), ((80, 60), (80, 80)))
+        self.assertEqual(len(small80.sources), self.JPEGS)
+        self.assertTrue(all(info.loader == "jpegload" for info in small80.infos.values()))
+        self.assertEqual(len(mixed.sources), len(self.items))
+        two, = corpus.build_sets(self.root, ["smallmixed80"], 2)
+        self.assertEqual(len(two.sources), 4)
+
+    def test_existing_small_is_kept(self):
+        before = {path.name: path.stat().st_mtime_ns for path in (self.root / "small").iterdir()}
+        corpus.ensure_small(self.root)
+        after = {path.name: path.stat().st_mtime_ns for path in (self.root / "small").iterdir()}
+        self.assertEqual(before, after)
 
 
 @unittest.skipUnless(HAVE_VIPS and shutil.which("gcc") and Path("/usr/include/jpeglib.h").exists(),

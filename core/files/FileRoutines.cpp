@@ -11,9 +11,12 @@ bool FileExists(const std::filesystem::path& path) {
 
 void ResetFileAttributes(const std::filesystem::path& path) {
     namespace fs = std::filesystem;
-    if (!FileExists(path))
-        return;
     std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    // A change of mode is a write to the disk's journal even when nothing changes: a cost
+    // that every file of a folder of thumbnails paid.
+    if (error || (status.permissions() & fs::perms::owner_write) != fs::perms::none)
+        return;
     fs::permissions(path, fs::perms::owner_write, fs::perm_options::add, error);
 }
 

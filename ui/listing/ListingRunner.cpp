@@ -3,6 +3,7 @@
 #include "core/run/TargetResolution.h"
 #include "kovi/Version.h"
 #include "platform/desktop/MessageSink.h"
+#include "platform/system/Process.h"
 #include "ui/listing/DetailWindow.h"
 
 #include <QLocale>
@@ -68,6 +69,10 @@ void ListingRunner::showWindow() {
         // Owned by `owner_` and deleted when it closes.
         window_ = new DetailWindow(exportFolder_, &owner_);
         connect(window_, &DetailWindow::abortRequested, this, &ListingRunner::stop);
+        // Its rows are many small blocks, which the heap keeps once they are freed; they are
+        // all freed once the deletion that this signal begins has ended.
+        connect(
+            window_, &QObject::destroyed, this, [] { ReturnFreeMemory(); }, Qt::QueuedConnection);
     }
     window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
     window_->show();
@@ -115,6 +120,7 @@ void ListingRunner::finish(const QString& failure) {
     result_ = ListingResult();
     if (!quiet_)
         report(result, failure);
+    ReturnFreeMemory();
     setRunning(false);
 }
 

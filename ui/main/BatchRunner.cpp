@@ -1,6 +1,7 @@
 #include "ui/main/BatchRunner.h"
 
 #include "platform/desktop/MessageSink.h"
+#include "platform/system/Process.h"
 #include "ui/main/BatchMessages.h"
 
 #include <QLocale>
@@ -96,6 +97,8 @@ void BatchRunner::finish(const QString& failure) {
     // A run stopped for quitting says nothing more.
     if (!stopWanted_)
         report(result, failure);
+    // The files' buffers were freed, but the heap keeps them; an idle window gives them back.
+    ReturnFreeMemory();
     setRunning(false);
 }
 

@@ -163,6 +163,16 @@ bool EncodeThroughVips(const VImage& image, const ImageHeader& header, VTarget& 
     }
 }
 
+// A picture this small is decoded, shrunk and encoded in one piece: a megapixel of RGB and what
+// the steps between hold is a few megabytes, and thumbnails are where handing strips between
+// threads cost the most.
+constexpr std::int64_t OnePiecePixels = 1024 * 1024;
+
+bool SmallThroughout(const ImageHeader& header) {
+    return header.pages == 1 &&
+           std::int64_t{header.width} * std::int64_t{header.height} <= OnePiecePixels;
+}
+
 bool WriteThroughVips(const VImage& image, const ImageHeader& header, ByteSink& out,
                       std::string& error) {
     VTarget target = VTarget::new_to_memory();
@@ -198,8 +208,11 @@ bool WriteImage(const VImage& image, const ImageHeader& header, JpegFactors fact
     try {
         switch (header.format) {
         case ImageFormat::Jpeg:
-            return WriteJpeg(image, {factors.luminance, factors.chrominance, header.jpeg}, out,
-                             error);
+            return WriteJpeg(
+                image,
+                {factors.luminance, factors.chrominance, header.jpeg,
+                 SmallThroughout(header) ? Computing::InOnePiece : Computing::InStrips},
+                out, error);
         case ImageFormat::Pbm:
         case ImageFormat::Pgm:
         case ImageFormat::Ppm:

@@ -312,7 +312,7 @@ bool WriteJpeg(const vips::VImage& source, const JpegWriteSettings& settings, By
             rowPointers[static_cast<std::size_t>(y)] = const_cast<JSAMPROW>(rows[y]);
         return WriteRows(&compressor, rowPointers.data(), static_cast<JDIMENSION>(count));
     };
-    if (!StreamRows(image, encodeRows, error))
+    if (!StreamRows(image, encodeRows, error, settings.computing))
         return error.empty() ? failure() : false;
     if (!FinishCompressor(&compressor))
         return failure();

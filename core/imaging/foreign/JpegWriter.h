@@ -6,6 +6,7 @@
 #include <vips/vips8>
 
 #include "core/files/ByteSink.h"
+#include "core/imaging/foreign/RowStream.h"
 #include "core/imaging/header/HeaderPeek.h"
 
 namespace kovi {
@@ -15,6 +16,7 @@ struct JpegWriteSettings {
     int chrominanceFactor = 0;
     // Sampling and progressive mode of the file the image came from, kept when it fits.
     std::optional<JpegFacts> source;
+    Computing computing = Computing::InStrips;
 };
 
 // Encodes an 8-bit grey, RGB or CMYK image as JPEG with libjpeg, each factor scaling its own
