@@ -12,7 +12,7 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 namespace kovi {
@@ -78,7 +78,7 @@ private slots:
         window->findChild<QAction*>(QStringLiteral("mnuDetailedList"))->trigger();
         if (held) {
             QVERIFY(QTest::qWaitFor([&] { return gate.reached(); }, 30000));
-            QTRY_COMPARE(detail().grid().rowCount(), 2);
+            QTRY_COMPARE(detail().grid().model()->rowCount(), 2);
             if (stop == "escape")
                 QTest::keyClick(&detail().grid(), Qt::Key_Escape);
             else

@@ -6,6 +6,7 @@
 #include "platform/desktop/FileDialogs.h"
 #include "platform/desktop/MessageSink.h"
 #include "platform/desktop/Twips.h"
+#include "ui/listing/ListingTable.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -17,7 +18,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
-#include <QTableWidget>
+#include <QTableView>
 
 namespace kovi {
 namespace {
@@ -27,20 +28,11 @@ constexpr int NumberColumnTwips = 1000;
 // The grid leaves this much of the screen free beside and below it.
 constexpr int ScreenMarginWidthTwips = 15;
 constexpr int ScreenMarginHeightTwips = 1000;
-constexpr int FormatColumn = 4;
 // Room beside a cell's text for the grid lines and the cell margins, in pixels.
 constexpr int CellPadding = 10;
 
 QString DetailCaption() {
     return QString::fromLatin1(ProductName) + QStringLiteral(" - Detailed Listing");
-}
-
-QTableWidgetItem* Cell(const QString& text, int column) {
-    // The table takes ownership of the item.
-    auto* item = new QTableWidgetItem(text);
-    const bool number = column > 0 && column != FormatColumn;
-    item->setTextAlignment(Qt::AlignVCenter | (number ? Qt::AlignRight : Qt::AlignLeft));
-    return item;
 }
 
 } // namespace
@@ -58,20 +50,18 @@ DetailWindow::DetailWindow(std::filesystem::path exportFolder, QWidget* parent)
 }
 
 void DetailWindow::setupGrid(double dpi) {
-    const std::vector<std::string>& headers = ListingHeaders();
-    grid_ = new QTableWidget(1, int(headers.size()), this);
+    table_ = new ListingTable(this);
+    grid_ = new QTableView(this);
     grid_->setObjectName(QStringLiteral("grid"));
+    grid_->setModel(table_);
     setCentralWidget(grid_);
 
-    QFont bold = grid_->font();
+    QFont bold = grid_->horizontalHeader()->font();
     bold.setBold(true);
-    for (int column = 0; column < int(headers.size()); ++column) {
-        auto* header = new QTableWidgetItem(QString::fromStdString(headers[column]));
-        header->setFont(bold);
-        grid_->setHorizontalHeaderItem(column, header);
+    grid_->horizontalHeader()->setFont(bold);
+    for (int column = 0; column < table_->columnCount(); ++column)
         grid_->setColumnWidth(
             column, TwipsToPixels(column == 0 ? FileNameColumnTwips : NumberColumnTwips, dpi));
-    }
     grid_->horizontalHeader()->setHighlightSections(false);
     grid_->verticalHeader()->hide();
     grid_->verticalHeader()->setDefaultSectionSize(grid_->fontMetrics().height() + 6);
@@ -111,41 +101,27 @@ void DetailWindow::sizeToScreen(double dpi) {
 }
 
 void DetailWindow::clearListing() {
-    grid_->clearContents();
-    grid_->setRowCount(1);
+    table_->clear();
 }
 
 void DetailWindow::addRow(const ListingRow& row) {
-    const int target = grid_->rowCount() - 1;
-    grid_->insertRow(grid_->rowCount());
-    const QString texts[] = {QString::fromStdString(row.path.string()),
-                             QString::number(row.fileBytes),
-                             QString::number(row.width),
-                             QString::number(row.height),
-                             QString::fromStdString(row.format),
-                             QString::number(row.colours),
-                             QString::number(row.bitsPerPixel)};
-    for (int column = 0; column < grid_->columnCount(); ++column) {
-        grid_->setItem(target, column, Cell(texts[column], column));
-        // A number cut short would read as another number: its column grows to fit it. The
-        // path keeps its width and shows its start and its file name.
-        const int needed = grid_->fontMetrics().horizontalAdvance(texts[column]) + CellPadding;
-        if (column > 0 && needed > grid_->columnWidth(column))
+    const int added = table_->rowCount() - 1;
+    table_->append(row);
+    // A number cut short would read as another number: its column grows to fit it. The path
+    // keeps its width and shows its start and its file name.
+    for (int column = 1; column < table_->columnCount(); ++column) {
+        const int needed =
+            grid_->fontMetrics().horizontalAdvance(table_->text(added, column)) + CellPadding;
+        if (needed > grid_->columnWidth(column))
             grid_->setColumnWidth(column, needed);
     }
 }
 
 std::vector<std::vector<std::string>> DetailWindow::cells() const {
-    std::vector<std::vector<std::string>> rows;
-    rows.reserve(std::size_t(grid_->rowCount()));
-    for (int row = 0; row < grid_->rowCount(); ++row) {
-        std::vector<std::string> cells;
-        for (int column = 0; column < grid_->columnCount(); ++column) {
-            const QTableWidgetItem* item = grid_->item(row, column);
-            cells.push_back(item != nullptr ? item->text().toStdString() : std::string());
-        }
-        rows.push_back(std::move(cells));
-    }
+    std::vector<std::vector<std::string>> rows(std::size_t(table_->rowCount()));
+    for (int row = 0; row < table_->rowCount(); ++row)
+        for (int column = 0; column < table_->columnCount(); ++column)
+            rows[std::size_t(row)].push_back(table_->text(row, column).toStdString());
     return rows;
 }
 

@@ -10,9 +10,11 @@
 #include <vector>
 
 class QAction;
-class QTableWidget;
+class QTableView;
 
 namespace kovi {
+
+class ListingTable;
 
 // The detail window: the grid that a listing scan fills, one row per readable image under the
 // column headers, with an empty row after the last image, and its export to comma-separated
@@ -23,7 +25,7 @@ public:
     // `exportFolder`: where the export dialog starts.
     explicit DetailWindow(std::filesystem::path exportFolder, QWidget* parent = nullptr);
 
-    QTableWidget& grid() { return *grid_; }
+    QTableView& grid() { return *grid_; }
 
     // The headers and one empty row, as a freshly opened window shows them.
     void clearListing();
@@ -49,7 +51,8 @@ private:
     void setupMenus();
     void sizeToScreen(double dpi);
 
-    QTableWidget* grid_ = nullptr;
+    QTableView* grid_ = nullptr;
+    ListingTable* table_ = nullptr;
     QAction* mnuExport_ = nullptr;
     QAction* mnuClose_ = nullptr;
 };
