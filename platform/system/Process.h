@@ -29,6 +29,9 @@ struct EnvironmentSetting {
 // program then goes on as it is).
 void RestartWith(char* argv[], const std::vector<EnvironmentSetting>& settings);
 
+// Where the translations of a library's message domain are found.
+void SetTranslationFolder(const std::string& domain, const std::string& folder);
+
 // The definition of `symbol` that this program's own one stands in front of, in the libraries
 // loaded after it; nullptr when there is none.
 void* NextDefinitionOf(const char* symbol);

@@ -4,7 +4,6 @@
 #include "platform/system/Process.h"
 
 #include <filesystem>
-#include <libintl.h>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,7 +41,7 @@ bool StartWithoutModules() {
     UnsetEnvironmentValue("VIPSHOME");
     modulesDeferred = started;
     // libvips takes its translations from under $VIPSHOME as well.
-    bindtextdomain(VersionedName("vips").c_str(), KOVI_VIPS_PREFIX "/share/locale");
+    SetTranslationFolder(VersionedName("vips"), KOVI_VIPS_PREFIX "/share/locale");
     return started;
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include <dlfcn.h>
+#include <libintl.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -76,6 +77,10 @@ void RestoreUserEnvironment() {
             setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
     }
     unsetenv(UserValuesVariable);
+}
+
+void SetTranslationFolder(const std::string& domain, const std::string& folder) {
+    bindtextdomain(domain.c_str(), folder.c_str());
 }
 
 void* NextDefinitionOf(const char* symbol) {
