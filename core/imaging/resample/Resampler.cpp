@@ -8,6 +8,7 @@
 #include "core/imaging/base/VipsRuntime.h"
 #include "core/imaging/foreign/BmpDecoder.h"
 #include "core/imaging/foreign/PngDecoder.h"
+#include "core/imaging/resample/LanczosReduce.h"
 
 namespace kovi {
 namespace {
@@ -15,6 +16,9 @@ namespace {
 using vips::VImage;
 
 constexpr int kJpegLargestShrink = 8;
+// Up to this size a picture is reduced by the program's own copy of libvips' arithmetic; above
+// it libvips' vector code, built once for the picture, is quicker.
+constexpr std::int64_t kOwnReducePixels = 1024 * 1024;
 
 int CeilDiv(int value, int divisor) {
     return (value + divisor - 1) / divisor;
@@ -202,6 +206,9 @@ VImage ResamplePage(VImage page, int width, int height, bool opaque = false,
     if (page.width() == width && page.height() == height)
         return page;
     const bool alpha = page.has_alpha() && !opaque;
+    if (!alpha && std::int64_t{page.width()} * page.height() <= kOwnReducePixels)
+        if (auto reduced = ReduceAsResizeWould(page, width, height))
+            return *reduced;
     const VipsBandFormat format = page.format();
     // Resample colour weighted by coverage, or transparent pixels bleed their colour.
     if (alpha)
