@@ -99,6 +99,8 @@ struct Axis {
     int outSize = 0;
     int points = 0;
     int before = 0;                // edge copies in front of the first pixel
+    int reach = 0;                 // pixels of the extended picture the masks reach
+    bool saturates = false;        // whether a 16-bit sum could reach its limits
     std::vector<int> coefficients; // (kSteps + 1) masks of `points` each
     std::vector<int> first;
     std::vector<int> mask;
@@ -114,6 +116,25 @@ void PlaceSample(Axis& axis, double position) {
     const int scaled = static_cast<int>(position * kSteps * 2);
     axis.first.push_back(static_cast<int>(position));
     axis.mask.push_back(((scaled & (kSteps * 2 - 1)) + 1) >> 1);
+}
+
+// Whether no mask can take a 16-bit product or sum past its range, so that plain sums give what
+// saturating ones would.
+bool FitsSixteenBits(const Axis& axis, int bias) {
+    for (std::size_t at = 0; at < axis.coefficients.size();
+         at += static_cast<std::size_t>(axis.points)) {
+        int highest = bias;
+        int lowest = bias;
+        for (int i = 0; i < axis.points; ++i) {
+            const int weight = axis.coefficients[at + static_cast<std::size_t>(i)];
+            if (weight * 255 > INT16_MAX || weight * 255 < INT16_MIN)
+                return false;
+            (weight > 0 ? highest : lowest) += weight * 255;
+        }
+        if (highest > INT16_MAX || lowest < INT16_MIN)
+            return false;
+    }
+    return true;
 }
 
 // How libvips' resize, given `scale` for a side of inSize pixels, reduces it; empty when it
@@ -151,6 +172,11 @@ std::optional<Axis> PlanAxis(int inSize, double scale, bool vertical, bool vecto
         PlaceSample(axis, position);
         position += shrink;
     }
+    const auto [lowest, highest] = std::minmax_element(axis.first.begin(), axis.first.end());
+    if (*lowest < 0)
+        return std::nullopt;
+    axis.reach = std::max(axis.before + inSize, *highest + axis.points);
+    axis.saturates = vertical && vector && !FitsSixteenBits(axis, kVectorScale / 2);
     return axis;
 }
 
@@ -173,35 +199,49 @@ std::shared_ptr<const Axis> SharedPlan(int inSize, double scale, bool vertical, 
     return plans[key] = std::make_shared<const Axis>(std::move(*axis));
 }
 
-std::uint8_t RoundPlain(int sum) {
-    return static_cast<std::uint8_t>(
-        std::clamp((sum + (1 << (kCoefficientShift - 1))) >> kCoefficientShift, 0, 255));
+// How a side's sums are started and brought back to 8 bits: libvips' plain code rounds 12
+// fraction bits; its vector code starts at half of 6 fraction bits, multiplies in 16 bits and
+// keeps the low half, and adds with saturation.
+struct Arithmetic {
+    int bias;
+    int shift;
+    bool saturating;
+};
+
+std::uint8_t ToSample(int sum, int shift) {
+    return static_cast<std::uint8_t>(std::clamp(sum >> shift, 0, 255));
 }
 
-// The vector code multiplies in 16 bits, keeps the low half and adds with saturation.
-std::uint8_t SumAsVectorCode(const std::uint8_t* const* rows, std::size_t at, const int* mask,
-                             int points) {
-    int sum = kVectorScale / 2;
-    for (int i = 0; i < points; ++i) {
-        const auto product = static_cast<std::int16_t>(rows[i][at] * mask[i]);
-        sum = std::clamp(sum + product, -32768, 32767);
+// One output row of the vertical reduce over the rows under its mask.
+void ReduceDown(const std::uint8_t* const* rows, const int* mask, int points, Arithmetic how,
+                std::size_t samples, int* sums, std::uint8_t* line) {
+    if (how.saturating) {
+        for (std::size_t at = 0; at < samples; ++at) {
+            int sum = how.bias;
+            for (int i = 0; i < points; ++i)
+                sum = std::clamp(sum + static_cast<std::int16_t>(rows[i][at] * mask[i]), INT16_MIN,
+                                 INT16_MAX);
+            line[at] = ToSample(sum, how.shift);
+        }
+        return;
     }
-    return static_cast<std::uint8_t>(std::clamp(sum >> kVectorShift, 0, 255));
-}
-
-std::uint8_t SumPlain(const std::uint8_t* const* rows, std::size_t at, const int* mask,
-                      int points) {
-    int sum = 0;
-    for (int i = 0; i < points; ++i)
-        sum += mask[i] * rows[i][at];
-    return RoundPlain(sum);
+    int* __restrict total = sums;
+    std::fill(total, total + samples, how.bias);
+    for (int i = 0; i < points; ++i) {
+        const std::uint8_t* __restrict row = rows[i];
+        const int weight = mask[i];
+        for (std::size_t at = 0; at < samples; ++at)
+            total[at] += weight * row[at];
+    }
+    for (std::size_t at = 0; at < samples; ++at)
+        line[at] = ToSample(sums[at], how.shift);
 }
 
 struct Reduction {
     VImage input;
     std::shared_ptr<const Axis> across;
     std::shared_ptr<const Axis> down;
-    bool vector = false;
+    Arithmetic downArithmetic;
 };
 
 void FreeReduction(VipsImage*, gpointer reduction) {
@@ -213,27 +253,35 @@ void ReduceRows(VipsRegion* out, VipsRegion* in, const Reduction& job) {
     const Axis& down = *job.down;
     const Axis& across = *job.across;
     const int bands = job.input.bands();
-    const std::size_t lineSamples = static_cast<std::size_t>(across.inSize) * bands;
-    std::vector<std::uint8_t> line(lineSamples);
+    const auto samples = static_cast<std::size_t>(across.inSize) * bands;
+    // A reduced row with copies of its edge pixels on both sides, as far as the masks reach.
+    std::vector<std::uint8_t> extended(static_cast<std::size_t>(across.reach) * bands);
+    std::uint8_t* line = extended.data() + static_cast<std::size_t>(across.before) * bands;
+    std::uint8_t* lineEnd = line + samples;
+    std::vector<int> sums(samples);
     std::vector<const std::uint8_t*> rows(static_cast<std::size_t>(down.points));
+    const int plainBias = 1 << (kCoefficientShift - 1);
     for (int y = area.top; y < area.top + area.height; ++y) {
         const int first = down.first[static_cast<std::size_t>(y)];
         for (int i = 0; i < down.points; ++i)
             rows[static_cast<std::size_t>(i)] = VIPS_REGION_ADDR(in, 0, down.Clamped(first + i));
-        const int* mask = down.MaskOf(y);
-        for (std::size_t at = 0; at < lineSamples; ++at)
-            line[at] = job.vector ? SumAsVectorCode(rows.data(), at, mask, down.points)
-                                  : SumPlain(rows.data(), at, mask, down.points);
+        ReduceDown(rows.data(), down.MaskOf(y), down.points, job.downArithmetic, samples,
+                   sums.data(), line);
+        for (std::uint8_t* copy = extended.data(); copy < line; copy += bands)
+            std::copy(line, line + bands, copy);
+        for (std::uint8_t* copy = lineEnd; copy < extended.data() + extended.size(); copy += bands)
+            std::copy(lineEnd - bands, lineEnd, copy);
         auto* target = VIPS_REGION_ADDR(out, area.left, y);
         for (int x = area.left; x < area.left + area.width; ++x) {
-            const int start = across.first[static_cast<std::size_t>(x)];
+            const std::uint8_t* pixels =
+                extended.data() +
+                static_cast<std::size_t>(across.first[static_cast<std::size_t>(x)]) * bands;
             const int* weights = across.MaskOf(x);
             for (int band = 0; band < bands; ++band) {
-                int sum = 0;
+                int sum = plainBias;
                 for (int i = 0; i < across.points; ++i)
-                    sum += weights[i] *
-                           line[static_cast<std::size_t>(across.Clamped(start + i)) * bands + band];
-                *target++ = RoundPlain(sum);
+                    sum += weights[i] * pixels[i * bands + band];
+                *target++ = ToSample(sum, kCoefficientShift);
             }
         }
     }
@@ -280,8 +328,11 @@ std::optional<VImage> Reduce(const VImage& page, int width, int height, bool vec
         throw vips::VError();
     out->Xsize = width;
     out->Ysize = height;
-    auto job =
-        std::make_unique<Reduction>(Reduction{page, std::move(across), std::move(down), vector});
+    const Arithmetic arithmetic =
+        vector ? Arithmetic{kVectorScale / 2, kVectorShift, down->saturates}
+               : Arithmetic{1 << (kCoefficientShift - 1), kCoefficientShift, false};
+    auto job = std::make_unique<Reduction>(
+        Reduction{page, std::move(across), std::move(down), arithmetic});
     if (vips_image_generate(out, vips_start_one, Generate, vips_stop_one, page.get_image(),
                             job.get()) != 0)
         throw vips::VError();
