@@ -8,7 +8,9 @@
 
 namespace kovi {
 
-// Reads small pieces of a file for the header checks that libvips does not make itself.
+// Reads small pieces of a file for the header checks that libvips does not make itself. The
+// checks walk a header a few bytes at a time, so the file is read a window at a time: a
+// thumbnail's header then takes one read rather than one for each marker.
 class HeaderReader {
 public:
     explicit HeaderReader(const std::filesystem::path& path);
@@ -18,8 +20,13 @@ public:
     std::vector<std::uint8_t> read(std::uint64_t offset, std::size_t count);
 
 private:
+    bool holds(std::uint64_t offset, std::size_t count) const;
+
     std::ifstream stream_;
     bool open_ = false;
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
+    bool windowReachesEnd_ = false;
 };
 
 inline std::uint16_t Le16(const std::uint8_t* bytes) {
