@@ -188,7 +188,7 @@ std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
     }
     const JpegFactors factors{.chrominance = state_->chrominanceFactor,
                               .luminance = state_->luminanceFactor};
-    if (!WriteImage(*pipeline, header, factors, *file, error) || !file->flush(error)) {
+    if (!WriteImage(*pipeline, header, factors, *file, error)) {
         state_->fail(error);
         return nullptr;
     }

@@ -63,10 +63,11 @@ public:
     // On failure the file at SavePath() is untouched and false is returned.
     bool SaveImage();
 
-    // Writes the image held, completely and flushed to disk, to a temporary file beside
-    // SavePath() without replacing anything yet: commit() on the result puts it in place (as
-    // SaveImage() does at once), dropping it removes it. Nothing on failure, with the reason
-    // in LastError().
+    // Writes the image held, completely, to a temporary file beside SavePath() without
+    // replacing anything yet: commit() on the result flushes it to disk and puts it in place (as
+    // SaveImage() does at once), dropping it removes it. The flush is left to commit() so that
+    // a run can go on shrinking the next picture while the disk takes this one. Nothing on
+    // failure, with the reason in LastError().
     std::unique_ptr<ReplacementFile> SaveImageAside();
 
     // Whether the image held can be written back in its own format at all; when it cannot,
