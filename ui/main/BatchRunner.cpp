@@ -13,10 +13,16 @@ QString FileName(const std::filesystem::path& path) {
     return QString::fromStdString(path.filename().string());
 }
 
+// The run's news is shown at this pace, about as often as the eye follows.
+constexpr int NewsIntervalMilliseconds = 40;
+
 } // namespace
 
 BatchRunner::BatchRunner(QWidget& owner, std::atomic<bool>& abortRequested)
-    : owner_(owner), abortRequested_(abortRequested), engine_(ProcessImages) {}
+    : owner_(owner), abortRequested_(abortRequested), engine_(ProcessImages) {
+    newsTimer_.setInterval(NewsIntervalMilliseconds);
+    connect(&newsTimer_, &QTimer::timeout, this, &BatchRunner::showNews);
+}
 
 BatchRunner::~BatchRunner() {
     stopQuietly();
@@ -28,6 +34,11 @@ void BatchRunner::start(const BatchOptions& options) {
     stopWanted_ = false;
     runStateShown_ = false;
     filesDone_ = 0;
+    {
+        const std::lock_guard<std::mutex> held(newsLock_);
+        news_ = FileNews{};
+    }
+    newsTimer_.start();
     setRunning(true);
     const RunCallbacks callbacks = this->callbacks();
     worker_.start(
@@ -59,20 +70,41 @@ RunCallbacks BatchRunner::callbacks() {
         });
     };
     callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
-        worker_.post([this, index, count] {
-            showStatusLine1(QStringLiteral("Processing %1 of %2").arg(index + 1).arg(count));
-        });
+        tell([&](FileNews& news) { news.started.emplace(index, count); });
     };
     callbacks.fileLoading = [this](const std::filesystem::path& path) {
-        worker_.post([this, name = FileName(path)] { emit statusLine2Changed(name); });
+        tell([name = FileName(path)](FileNews& news) { news.name = name; });
     };
     callbacks.preview = [this](const PreviewPicture& picture) {
         worker_.post([this, picture] { emit pictureChanged(picture); });
     };
     callbacks.fileFinished = [this](const FileReport&) {
-        worker_.post([this] { emit progressChanged(++filesDone_); });
+        tell([](FileNews& news) { ++news.finished; });
     };
     return callbacks;
+}
+
+void BatchRunner::tell(const std::function<void(FileNews&)>& change) {
+    const std::lock_guard<std::mutex> held(newsLock_);
+    change(news_);
+}
+
+void BatchRunner::showNews() {
+    FileNews news;
+    {
+        const std::lock_guard<std::mutex> held(newsLock_);
+        news = news_;
+        news_.started.reset();
+        news_.name.reset();
+    }
+    if (news.started)
+        showStatusLine1(QStringLiteral("Processing %1 of %2")
+                            .arg(news.started->first + 1)
+                            .arg(news.started->second));
+    if (news.name)
+        emit statusLine2Changed(*news.name);
+    if (news.finished != filesDone_)
+        emit progressChanged(filesDone_ = news.finished);
 }
 
 void BatchRunner::collecting() {
@@ -86,6 +118,8 @@ void BatchRunner::collected(std::size_t count) {
 }
 
 void BatchRunner::finish(const QString& failure) {
+    newsTimer_.stop();
+    showNews();
     collectingCursor_.reset();
     const RunResult result = std::move(result_);
     result_ = RunResult();
