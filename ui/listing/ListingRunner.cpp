@@ -16,12 +16,18 @@ QString Caption(const char* purpose) {
     return QString::fromLatin1(ProductName) + QStringLiteral(" - ") + QString::fromLatin1(purpose);
 }
 
+// The scan's news is taken in at this pace, about as often as the eye follows.
+constexpr int NewsIntervalMilliseconds = 40;
+
 } // namespace
 
 ListingRunner::ListingRunner(QWidget& owner, std::atomic<bool>& abortRequested,
                              std::filesystem::path exportFolder)
     : owner_(owner), exportFolder_(std::move(exportFolder)), abortRequested_(abortRequested),
-      engine_(BuildDetailedListing) {}
+      engine_(BuildDetailedListing) {
+    newsTimer_.setInterval(NewsIntervalMilliseconds);
+    connect(&newsTimer_, &QTimer::timeout, this, &ListingRunner::showNews);
+}
 
 ListingRunner::~ListingRunner() {
     stopQuietly();
@@ -40,6 +46,11 @@ void ListingRunner::start(const QString& folder, const QString& target, bool pro
     }
     stopWanted_ = false;
     quiet_ = false;
+    {
+        const std::lock_guard<std::mutex> held(newsLock_);
+        news_ = ScanNews{};
+    }
+    newsTimer_.start();
     setRunning(true);
     const ListingCallbacks callbacks = this->callbacks();
     worker_.start(
@@ -95,18 +106,30 @@ ListingCallbacks ListingRunner::callbacks() {
             abortRequested_ = true;
     };
     callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
-        worker_.post([this, index, count] {
-            setCaption(
-                QStringLiteral("Scanning %1 of %2 - ESCAPE Aborts").arg(index + 1).arg(count));
-        });
+        const std::lock_guard<std::mutex> held(newsLock_);
+        news_.started.emplace(index, count);
     };
     callbacks.row = [this](const ListingRow& row) {
-        worker_.post([this, row] {
-            if (window_)
-                window_->addRow(row);
-        });
+        const std::lock_guard<std::mutex> held(newsLock_);
+        news_.rows.push_back(row);
     };
     return callbacks;
+}
+
+void ListingRunner::showNews() {
+    ScanNews news;
+    {
+        const std::lock_guard<std::mutex> held(newsLock_);
+        std::swap(news, news_);
+    }
+    if (!window_)
+        return;
+    if (news.started)
+        setCaption(QStringLiteral("Scanning %1 of %2 - ESCAPE Aborts")
+                       .arg(news.started->first + 1)
+                       .arg(news.started->second));
+    for (const ListingRow& row : news.rows)
+        window_->addRow(row);
 }
 
 void ListingRunner::setCaption(const QString& caption) {
@@ -115,6 +138,8 @@ void ListingRunner::setCaption(const QString& caption) {
 }
 
 void ListingRunner::finish(const QString& failure) {
+    newsTimer_.stop();
+    showNews();
     busyCursor_.reset();
     const ListingResult result = result_;
     result_ = ListingResult();

@@ -7,12 +7,16 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QWidget;
 
@@ -56,8 +60,17 @@ signals:
     void runningChanged(bool running);
 
 private:
+    // What the scan has found since the window last looked: a scan of thumbnails finds
+    // thousands of files a second, and the window takes them in as often as the eye follows
+    // rather than once for each.
+    struct ScanNews {
+        std::optional<std::pair<std::size_t, std::size_t>> started; // index and count
+        std::vector<ListingRow> rows;
+    };
+
     void showWindow();
     ListingCallbacks callbacks();
+    void showNews();
     void setCaption(const QString& caption);
     void finish(const QString& failure);
     void report(const ListingResult& result, const QString& failure);
@@ -76,6 +89,9 @@ private:
     std::optional<BusyCursorGuard> busyCursor_;
     // Written by the worker; read once the worker has returned.
     ListingResult result_;
+    std::mutex newsLock_;
+    ScanNews news_;
+    QTimer newsTimer_;
     // Last, so that it is destroyed first: the worker uses everything above.
     WorkerThread worker_;
 };
