@@ -1,12 +1,16 @@
 #include "platform/system/Process.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <system_error>
 
 #include <dlfcn.h>
 #include <libintl.h>
 #include <malloc.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace kovi {
@@ -17,6 +21,26 @@ namespace {
 constexpr char UserValuesVariable[] = "KOVI_RZK_USER_ENVIRONMENT";
 constexpr char EntryEnd = '\x1e';
 
+// Leaves the main heap as it stands in small pages. With the heap in huge pages, the kernel made
+// whole huge pages again of what a trim had just given back, within seconds: a window idle
+// after a listing of 20,000 files took back 8 MB of the 25 it had returned.
+void KeepHeapInSmallPages() {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (!line.ends_with("[heap]"))
+            continue;
+        const auto dash = line.find('-');
+        const auto space = line.find(' ', dash);
+        if (dash == std::string::npos || space == std::string::npos)
+            continue;
+        const std::uintptr_t start = std::stoull(line.substr(0, dash), nullptr, 16);
+        const std::uintptr_t end =
+            std::stoull(line.substr(dash + 1, space - dash - 1), nullptr, 16);
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_NOHUGEPAGE);
+    }
+}
+
 } // namespace
 
 void SetHeapPolicy(int arenas, std::size_t mapThreshold, std::size_t trimThreshold) {
@@ -26,6 +50,7 @@ void SetHeapPolicy(int arenas, std::size_t mapThreshold, std::size_t trimThresho
 }
 
 void ReturnFreeMemory() {
+    KeepHeapInSmallPages();
     malloc_trim(0);
 }
 
