@@ -16,18 +16,12 @@ QString Caption(const char* purpose) {
     return QString::fromLatin1(ProductName) + QStringLiteral(" - ") + QString::fromLatin1(purpose);
 }
 
-// The scan's news is taken in at this pace, about as often as the eye follows.
-constexpr int NewsIntervalMilliseconds = 40;
-
 } // namespace
 
 ListingRunner::ListingRunner(QWidget& owner, std::atomic<bool>& abortRequested,
                              std::filesystem::path exportFolder)
     : owner_(owner), exportFolder_(std::move(exportFolder)), abortRequested_(abortRequested),
-      engine_(BuildDetailedListing) {
-    newsTimer_.setInterval(NewsIntervalMilliseconds);
-    connect(&newsTimer_, &QTimer::timeout, this, &ListingRunner::showNews);
-}
+      engine_(BuildDetailedListing) {}
 
 ListingRunner::~ListingRunner() {
     stopQuietly();
@@ -46,11 +40,7 @@ void ListingRunner::start(const QString& folder, const QString& target, bool pro
     }
     stopWanted_ = false;
     quiet_ = false;
-    {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        news_ = ScanNews{};
-    }
-    newsTimer_.start();
+    news_.start();
     setRunning(true);
     const ListingCallbacks callbacks = this->callbacks();
     worker_.start(
@@ -106,22 +96,15 @@ ListingCallbacks ListingRunner::callbacks() {
             abortRequested_ = true;
     };
     callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        news_.started.emplace(index, count);
+        news_.change([&](ScanNews& news) { news.started.emplace(index, count); });
     };
     callbacks.row = [this](const ListingRow& row) {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        news_.rows.push_back(row);
+        news_.change([&](ScanNews& news) { news.rows.push_back(row); });
     };
     return callbacks;
 }
 
-void ListingRunner::showNews() {
-    ScanNews news;
-    {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        std::swap(news, news_);
-    }
+void ListingRunner::showNews(const ScanNews& news) {
     if (!window_)
         return;
     if (news.started)
@@ -138,8 +121,7 @@ void ListingRunner::setCaption(const QString& caption) {
 }
 
 void ListingRunner::finish(const QString& failure) {
-    newsTimer_.stop();
-    showNews();
+    news_.finish();
     busyCursor_.reset();
     const ListingResult result = result_;
     result_ = ListingResult();

@@ -2,17 +2,16 @@
 
 #include "core/listing/ListingScan.h"
 #include "platform/desktop/BusyCursor.h"
+#include "platform/desktop/PacedNews.h"
 #include "platform/desktop/WorkerThread.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -60,9 +59,7 @@ signals:
     void runningChanged(bool running);
 
 private:
-    // What the scan has found since the window last looked: a scan of thumbnails finds
-    // thousands of files a second, and the window takes them in as often as the eye follows
-    // rather than once for each.
+    // What the scan has found since the window last looked.
     struct ScanNews {
         std::optional<std::pair<std::size_t, std::size_t>> started; // index and count
         std::vector<ListingRow> rows;
@@ -70,7 +67,7 @@ private:
 
     void showWindow();
     ListingCallbacks callbacks();
-    void showNews();
+    void showNews(const ScanNews& news);
     void setCaption(const QString& caption);
     void finish(const QString& failure);
     void report(const ListingResult& result, const QString& failure);
@@ -89,9 +86,9 @@ private:
     std::optional<BusyCursorGuard> busyCursor_;
     // Written by the worker; read once the worker has returned.
     ListingResult result_;
-    std::mutex newsLock_;
-    ScanNews news_;
-    QTimer newsTimer_;
+    PacedNews<ScanNews> news_{[this](const ScanNews& news) {
+        showNews(news);
+    }};
     // Last, so that it is destroyed first: the worker uses everything above.
     WorkerThread worker_;
 };

@@ -13,16 +13,10 @@ QString FileName(const std::filesystem::path& path) {
     return QString::fromStdString(path.filename().string());
 }
 
-// The run's news is shown at this pace, about as often as the eye follows.
-constexpr int NewsIntervalMilliseconds = 40;
-
 } // namespace
 
 BatchRunner::BatchRunner(QWidget& owner, std::atomic<bool>& abortRequested)
-    : owner_(owner), abortRequested_(abortRequested), engine_(ProcessImages) {
-    newsTimer_.setInterval(NewsIntervalMilliseconds);
-    connect(&newsTimer_, &QTimer::timeout, this, &BatchRunner::showNews);
-}
+    : owner_(owner), abortRequested_(abortRequested), engine_(ProcessImages) {}
 
 BatchRunner::~BatchRunner() {
     stopQuietly();
@@ -34,11 +28,7 @@ void BatchRunner::start(const BatchOptions& options) {
     stopWanted_ = false;
     runStateShown_ = false;
     filesDone_ = 0;
-    {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        news_ = FileNews{};
-    }
-    newsTimer_.start();
+    news_.start();
     setRunning(true);
     const RunCallbacks callbacks = this->callbacks();
     worker_.start(
@@ -70,41 +60,29 @@ RunCallbacks BatchRunner::callbacks() {
         });
     };
     callbacks.fileStarted = [this](std::size_t index, std::size_t count) {
-        tell([&](FileNews& news) { news.started.emplace(index, count); });
+        news_.change([&](FileNews& news) { news.started.emplace(index, count); });
     };
     callbacks.fileLoading = [this](const std::filesystem::path& path) {
-        tell([name = FileName(path)](FileNews& news) { news.name = name; });
+        news_.change([name = FileName(path)](FileNews& news) { news.name = name; });
     };
     callbacks.preview = [this](const PreviewPicture& picture) {
         worker_.post([this, picture] { emit pictureChanged(picture); });
     };
     callbacks.fileFinished = [this](const FileReport&) {
-        tell([](FileNews& news) { ++news.finished; });
+        news_.change([](FileNews& news) { ++news.finished; });
     };
     return callbacks;
 }
 
-void BatchRunner::tell(const std::function<void(FileNews&)>& change) {
-    const std::lock_guard<std::mutex> held(newsLock_);
-    change(news_);
-}
-
-void BatchRunner::showNews() {
-    FileNews news;
-    {
-        const std::lock_guard<std::mutex> held(newsLock_);
-        news = news_;
-        news_.started.reset();
-        news_.name.reset();
-    }
+void BatchRunner::showNews(const FileNews& news) {
     if (news.started)
         showStatusLine1(QStringLiteral("Processing %1 of %2")
                             .arg(news.started->first + 1)
                             .arg(news.started->second));
     if (news.name)
         emit statusLine2Changed(*news.name);
-    if (news.finished != filesDone_)
-        emit progressChanged(filesDone_ = news.finished);
+    if (news.finished > 0)
+        emit progressChanged(filesDone_ += news.finished);
 }
 
 void BatchRunner::collecting() {
@@ -118,8 +96,7 @@ void BatchRunner::collected(std::size_t count) {
 }
 
 void BatchRunner::finish(const QString& failure) {
-    newsTimer_.stop();
-    showNews();
+    news_.finish();
     collectingCursor_.reset();
     const RunResult result = std::move(result_);
     result_ = RunResult();

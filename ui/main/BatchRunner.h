@@ -2,15 +2,14 @@
 
 #include "core/run/BatchRun.h"
 #include "platform/desktop/BusyCursor.h"
+#include "platform/desktop/PacedNews.h"
 #include "platform/desktop/WorkerThread.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <utility>
 
@@ -54,10 +53,7 @@ signals:
     void runStateEnded();
 
 private:
-    // What the run has said of its files since the window last looked. A run over thumbnails
-    // reports a thousand files a second, more than anyone can read; handing each to this thread
-    // woke it and repainted the window a few thousand times a second, and the window looks
-    // only as often as the eye follows.
+    // What the run has said of its files since the window last looked.
     struct FileNews {
         std::optional<std::pair<std::size_t, std::size_t>> started; // index and count
         std::optional<QString> name;
@@ -65,8 +61,7 @@ private:
     };
 
     RunCallbacks callbacks();
-    void tell(const std::function<void(FileNews&)>& change);
-    void showNews();
+    void showNews(const FileNews& news);
     void collecting();
     void collected(std::size_t count);
     void finish(const QString& failure);
@@ -86,9 +81,9 @@ private:
     std::optional<BusyCursorGuard> collectingCursor_;
     // Written by the worker; read once the worker has returned.
     RunResult result_;
-    std::mutex newsLock_;
-    FileNews news_;
-    QTimer newsTimer_;
+    PacedNews<FileNews> news_{[this](const FileNews& news) {
+        showNews(news);
+    }};
     // Last, so that it is destroyed first: the worker uses everything above.
     WorkerThread worker_;
 };
