@@ -1,5 +1,6 @@
 #include "core/files/SafeReplace.h"
 
+#include "core/files/RecycledFiles.h"
 #include "platform/system/File.h"
 
 #include <cctype>
@@ -200,9 +201,9 @@ int RemoveStaleTemporaryFiles(const std::filesystem::path& folder) {
 
 ReplacementFile::ReplacementFile(Key, std::filesystem::path destination,
                                  std::filesystem::path temporaryPath, File file,
-                                 std::unique_ptr<Original> original)
+                                 std::unique_ptr<Original> original, RecycledFiles* recycled)
     : destination_(std::move(destination)), temporaryPath_(std::move(temporaryPath)),
-      file_(std::move(file)), original_(std::move(original)) {}
+      file_(std::move(file)), original_(std::move(original)), recycled_(recycled) {}
 
 ReplacementFile::~ReplacementFile() {
     // Removed while still locked, so that no cleaner can mistake it for a stale one meanwhile.
@@ -213,7 +214,8 @@ ReplacementFile::~ReplacementFile() {
 }
 
 std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::path& target,
-                                                         std::string& error) {
+                                                         std::string& error,
+                                                         RecycledFiles* recycled) {
     std::error_code failure;
     std::filesystem::path destination = target;
     if (std::filesystem::is_symlink(target, failure)) {
@@ -239,6 +241,12 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
     std::filesystem::path folder = destination.parent_path();
     if (folder.empty())
         folder = ".";
+    if (recycled != nullptr) {
+        if (auto taken = recycled->take(folder))
+            return std::make_unique<ReplacementFile>(Key(), destination, std::move(taken->path),
+                                                     std::move(taken->file), std::move(original),
+                                                     recycled);
+    }
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         const std::filesystem::path path = folder / NewTemporaryFileName();
         File file(path, OpenMode::CreateNew, kTemporaryFileMode);
@@ -255,8 +263,10 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
         const bool cleanerHoldsIt = file.tryLock() == std::errc::operation_would_block;
         if (cleanerHoldsIt || !StillNamed(file, path))
             continue;
+        if (recycled != nullptr)
+            recycled->noteNewFile(folder, file);
         return std::make_unique<ReplacementFile>(Key(), destination, path, std::move(file),
-                                                 std::move(original));
+                                                 std::move(original), recycled);
     }
     error = "cannot create a temporary file in " + folder.string();
     return nullptr;
@@ -315,6 +325,13 @@ bool ReplacementFile::commit(std::string& error) {
         CopyOwnerAndMode(file_, original_->status);
     else
         file_.setPermissions(kNewFileMode & ~CurrentUmask());
+    // The two swap names, and the replaced file, now under the temporary name, may hold a
+    // later new image. Where the file system cannot swap, it is renamed over as usual.
+    if (recycled_ != nullptr && original_->exists && !ExchangeFiles(temporaryPath_, destination_)) {
+        committed_ = true;
+        recycled_->keep(temporaryPath_, original_->status);
+        return true;
+    }
     std::error_code failure;
     std::filesystem::rename(temporaryPath_, destination_, failure);
     if (failure) {

@@ -12,6 +12,8 @@
 
 namespace kovi {
 
+class RecycledFiles;
+
 // What tells one version of a file from another: which file it is, its size and when its
 // content last changed.
 struct FileIdentity {
@@ -54,11 +56,14 @@ class ReplacementFile final : public ByteSink {
     };
 
 public:
-    // Nothing, with the reason in `error`, when no temporary file can be made there.
+    // Nothing, with the reason in `error`, when no temporary file can be made there. With
+    // `recycled`, which must outlive it, the new file may be one that an earlier commit()
+    // replaced, and the file it replaces is offered there in turn.
     static std::unique_ptr<ReplacementFile> create(const std::filesystem::path& target,
-                                                   std::string& error);
+                                                   std::string& error,
+                                                   RecycledFiles* recycled = nullptr);
     ReplacementFile(Key, std::filesystem::path destination, std::filesystem::path temporaryPath,
-                    File file, std::unique_ptr<Original> original);
+                    File file, std::unique_ptr<Original> original, RecycledFiles* recycled);
     ~ReplacementFile() override;
     ReplacementFile(const ReplacementFile&) = delete;
     ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -84,6 +89,7 @@ private:
     std::filesystem::path temporaryPath_;
     File file_;
     std::unique_ptr<Original> original_;
+    RecycledFiles* recycled_;
     bool flushed_ = false;
     bool committed_ = false;
     bool keepTemporary_ = false; // a copy in place failed part way: the next run finishes it

@@ -142,7 +142,7 @@ bool ImagingControl::SaveImage() {
     return true;
 }
 
-std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
+std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside(RecycledFiles* recycled) {
     state_->lastError.clear();
     if (!state_->header) {
         state_->fail("no image is loaded");
@@ -175,7 +175,7 @@ std::unique_ptr<ReplacementFile> ImagingControl::SaveImageAside() {
     }
 
     std::string error;
-    auto file = ReplacementFile::create(state_->savePath, error);
+    auto file = ReplacementFile::create(state_->savePath, error, recycled);
     if (!file) {
         state_->fail(error);
         return nullptr;

@@ -9,6 +9,7 @@
 
 namespace kovi {
 
+class RecycledFiles;
 class ReplacementFile;
 
 // A small 8-bit RGB picture for showing the image held; rows are tightly packed.
@@ -67,8 +68,9 @@ public:
     // replacing anything yet: commit() on the result flushes it to disk and puts it in place (as
     // SaveImage() does at once), dropping it removes it. The flush is left to commit() so that
     // a run can go on shrinking the next picture while the disk takes this one. Nothing on
-    // failure, with the reason in LastError().
-    std::unique_ptr<ReplacementFile> SaveImageAside();
+    // failure, with the reason in LastError(). A run passes its `recycled` files (see
+    // ReplacementFile::create()).
+    std::unique_ptr<ReplacementFile> SaveImageAside(RecycledFiles* recycled = nullptr);
 
     // Whether the image held can be written back in its own format at all; when it cannot,
     // LastError() says why.

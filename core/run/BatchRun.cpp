@@ -1,6 +1,7 @@
 #include "core/run/BatchRun.h"
 
 #include "core/files/FileRoutines.h"
+#include "core/files/RecycledFiles.h"
 #include "core/files/SafeReplace.h"
 #include "core/imaging/base/ImageFormat.h"
 #include "core/imaging/base/VipsRuntime.h"
@@ -80,7 +81,8 @@ constexpr std::int64_t MemoryBudget = 200 * MiB;
 // beside it. Nothing on disk changes here: the file's turn decides whether the new image is
 // put in place.
 Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& options,
-                     const ExclusionLists& lists, ImagingControl& control, MemoryGate& gate) {
+                     const ExclusionLists& lists, ImagingControl& control, MemoryGate& gate,
+                     RecycledFiles& recycled) {
     Prepared prepared;
     FileReport& report = prepared.report;
     report.path = path;
@@ -116,7 +118,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
     control.SetSavePath(path);
     std::unique_ptr<ReplacementFile> replacement;
     if (control.ResizeImage(fitted.width, fitted.height))
-        replacement = control.SaveImageAside();
+        replacement = control.SaveImageAside(&recycled);
     if (!replacement) {
         report.reason = control.LastError();
         control.SetLoadPath(path);
@@ -137,7 +139,7 @@ Prepared PrepareFile(const std::filesystem::path& path, const BatchOptions& opti
 // The file's turn: the exclusion lists as they are now decide, the file is made writable, and
 // a new image is put in place.
 FileReport CompleteFile(Prepared prepared, const BatchOptions& options, ExclusionLists& lists,
-                        ImagingControl& control, MemoryGate& gate) {
+                        ImagingControl& control, MemoryGate& gate, RecycledFiles& recycled) {
     const std::filesystem::path& path = prepared.report.path;
     if (lists.readAndMatch(path)) {
         FileReport report;
@@ -151,7 +153,7 @@ FileReport CompleteFile(Prepared prepared, const BatchOptions& options, Exclusio
     if (prepared.report.outcome == FileOutcome::Excluded ||
         (prepared.factors && *prepared.factors != CurrentFactors(options)) ||
         IdentifyFile(path) != prepared.identity)
-        prepared = PrepareFile(path, options, lists, control, gate);
+        prepared = PrepareFile(path, options, lists, control, gate, recycled);
     ResetFileAttributes(path);
     FileReport report = std::move(prepared.report);
     if (prepared.replacement) {
@@ -218,11 +220,13 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     std::vector<ImagingControl> controls(static_cast<std::size_t>(workers));
     ImagingControl ownControl;
     MemoryGate gate(MemoryBudget);
+    // Declared before the workers, so that it outlasts every file they worked on.
+    RecycledFiles recycled;
     std::atomic<Clock::rep> lastPreview{
         (Clock::now() - PreviewInterval).time_since_epoch().count()};
     const auto work = [&](std::size_t index, int worker) {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
-        Prepared prepared = PrepareFile(targets[index], options, lists, control, gate);
+        Prepared prepared = PrepareFile(targets[index], options, lists, control, gate, recycled);
         // The first file is always shown, so a run shows something from its start.
         if (callbacks.preview && !control.LoadPath().empty() &&
             (TakePreviewTurn(lastPreview) || index == 0))
@@ -242,10 +246,10 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
         std::optional<Prepared> prepared = files.take(index);
         // A stop asked for after this file was let through came before any worker started it.
         if (!prepared)
-            prepared = PrepareFile(targets[index], options, lists, ownControl, gate);
+            prepared = PrepareFile(targets[index], options, lists, ownControl, gate, recycled);
         std::optional<PreviewPicture> preview = std::move(prepared->preview);
         const FileReport report =
-            CompleteFile(std::move(*prepared), options, lists, ownControl, gate);
+            CompleteFile(std::move(*prepared), options, lists, ownControl, gate, recycled);
         if (report.outcome != FileOutcome::Excluded)
             Tell(callbacks.fileLoading, report.path);
         if (report.outcome == FileOutcome::Resized) {

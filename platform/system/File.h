@@ -22,11 +22,12 @@ struct FileStatus {
 };
 
 enum class OpenMode {
-    Read,             // an existing file
-    ReadNoFollow,     // an existing file, not through a link, and without waiting on a pipe
-    Write,            // an existing file, written in place
-    CreateNew,        // a file that does not exist yet, read and written
-    CreateOrTruncate, // a file made empty, or new, written
+    Read,              // an existing file
+    ReadNoFollow,      // an existing file, not through a link, and without waiting on a pipe
+    ReadWriteNoFollow, // the same, read and written
+    Write,             // an existing file, written in place
+    CreateNew,         // a file that does not exist yet, read and written
+    CreateOrTruncate,  // a file made empty, or new, written
 };
 
 // An open file, closed when it goes. Each call that can fail says why in a std::error_code of
@@ -59,9 +60,18 @@ public:
     // Takes the disk space for `length` bytes without changing the size; a file system that
     // cannot is no error.
     std::error_code reserve(std::int64_t length);
+    // Cuts the file to nothing, but only while no other open file refers to it, in this process
+    // or another (a viewer still reading it, say): an error when one does, or when the file
+    // system cannot tell.
+    std::error_code emptyIfUnshared();
     // An exclusive lock, without waiting: std::errc::operation_would_block when another holds it.
     std::error_code tryLock();
     std::optional<FileStatus> status(std::error_code& error) const;
+    // The inode's flags (as chattr sets them); nothing where the file system keeps none.
+    std::optional<std::uint32_t> inodeFlags() const;
+    // Whether the file carries extended attributes (an access list, a security label), or might:
+    // true when they cannot be listed.
+    bool hasExtendedAttributes() const;
     // Best effort each: a file system without owners or modes refuses them.
     std::error_code setOwner(std::uint32_t owner, std::uint32_t group);
     std::error_code setGroup(std::uint32_t group);
@@ -78,6 +88,9 @@ private:
 std::optional<FileStatus> StatusOf(const std::filesystem::path& path, std::error_code& error);
 // The link itself when `path` is one.
 std::optional<FileStatus> LinkStatusOf(const std::filesystem::path& path);
+// Swaps the files two names refer to, in one step; an error where the file system cannot.
+std::error_code ExchangeFiles(const std::filesystem::path& first,
+                              const std::filesystem::path& second);
 // Brings a folder's entries (a rename, a new name) to the disk; best effort.
 void SyncFolder(const std::filesystem::path& folder);
 // The permissions a new file loses, read without changing them for the other threads.

@@ -6,9 +6,13 @@
 #include <functional>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
+#include "core/files/RecycledFiles.h"
 #include "core/files/SafeReplace.h"
 #include "core/imaging/ImagingControl.h"
 #include "core/imaging/base/VipsRuntime.h"
@@ -631,6 +635,59 @@ TEST(SafeReplaceTest, LinksLeadToTheNewImage) {
     EXPECT_EQ(std::pair(EntriesIn(folder.path()), EntriesIn(folder / "originals")),
               std::pair(2, 2));
 }
+
+// When a file was made, in nanoseconds.
+std::int64_t BirthOf(const fs::path& path) {
+    struct statx info {};
+    EXPECT_EQ(::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &info), 0);
+    return std::int64_t{info.stx_btime.tv_sec} * 1'000'000'000 + info.stx_btime.tv_nsec;
+}
+
+// What happens to a replaced file before the next new image of its folder is written.
+enum class Meanwhile { Nothing, HeldOpen, GivenAnAttribute };
+
+class RecycleTest : public ::testing::TestWithParam<Meanwhile> {};
+
+// A run writes a new image into a file it replaced a moment ago only when that file can pass for
+// a new one: no one still reads it and it carries nothing of the picture it held.
+TEST_P(RecycleTest, AReplacedFileHoldsTheNextNewImageOnlyWhenNothingReachesIt) {
+    testing::TempFolder folder;
+    testing::WriteBytes(folder / "a.jpg", "old a");
+    testing::WriteBytes(folder / "b.jpg", "old b");
+    // A file made new for b is born after this; the replaced a was born before.
+    const auto bornBefore = BirthOf(folder / "b.jpg");
+    const int reader = ::open((folder / "a.jpg").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(reader, 0);
+    if (GetParam() != Meanwhile::HeldOpen)
+        ::close(reader);
+    if (GetParam() == Meanwhile::GivenAnAttribute &&
+        ::setxattr((folder / "a.jpg").c_str(), "user.note", "x", 1, 0) != 0)
+        GTEST_SKIP() << "no user attributes on this file system";
+    {
+        RecycledFiles recycled;
+        for (const char* name : {"a.jpg", "b.jpg"}) {
+            std::string error;
+            const auto file = ReplacementFile::create(folder / name, error, &recycled);
+            ASSERT_TRUE(file) << error;
+            ASSERT_TRUE(file->write("new", 3));
+            ASSERT_TRUE(file->commit(error)) << error;
+        }
+        EXPECT_EQ(BirthOf(folder / "b.jpg") <= bornBefore, GetParam() == Meanwhile::Nothing);
+    }
+    EXPECT_EQ(testing::ReadBytes(folder / "b.jpg"), "new");
+    EXPECT_EQ(::listxattr((folder / "b.jpg").c_str(), nullptr, 0), 0);
+    EXPECT_EQ(EntriesIn(folder.path()), 2);
+    if (GetParam() == Meanwhile::HeldOpen) {
+        char held[8] = {};
+        EXPECT_EQ(::pread(reader, held, sizeof held, 0), 5);
+        EXPECT_STREQ(held, "old a");
+        ::close(reader);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RecycleTest,
+                         ::testing::Values(Meanwhile::Nothing, Meanwhile::HeldOpen,
+                                           Meanwhile::GivenAnAttribute));
 
 class ModeTest : public ::testing::TestWithParam<mode_t> {};
 

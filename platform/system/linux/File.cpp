@@ -5,9 +5,15 @@
 #include <string>
 #include <utility>
 
+#include <csignal>
+
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <stdio.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace kovi {
@@ -25,6 +31,8 @@ int Flags(OpenMode mode) {
         return O_RDONLY;
     case OpenMode::ReadNoFollow:
         return O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
+    case OpenMode::ReadWriteNoFollow:
+        return O_RDWR | O_NOFOLLOW | O_NONBLOCK;
     case OpenMode::Write:
         return O_WRONLY;
     case OpenMode::CreateNew:
@@ -142,6 +150,19 @@ std::error_code File::reserve(std::int64_t length) {
     return LastError();
 }
 
+std::error_code File::emptyIfUnshared() {
+    // A write lease is granted only to the one open file of an inode, and while it is held, any
+    // other open waits for its release. Its break would be told with SIGIO, which ends a
+    // process; SIGURG is ignored unless asked for.
+    errno = 0;
+    if (::fcntl(descriptor_, F_SETSIG, SIGURG) != 0 ||
+        ::fcntl(descriptor_, F_SETLEASE, F_WRLCK) != 0)
+        return LastError();
+    const auto emptied = truncate(0);
+    ::fcntl(descriptor_, F_SETLEASE, F_UNLCK);
+    return emptied;
+}
+
 std::error_code File::tryLock() {
     errno = 0;
     return ::flock(descriptor_, LOCK_EX | LOCK_NB) == 0 ? std::error_code{} : LastError();
@@ -156,6 +177,19 @@ std::optional<FileStatus> File::status(std::error_code& error) const {
     }
     error.clear();
     return StatusFrom(info);
+}
+
+std::optional<std::uint32_t> File::inodeFlags() const {
+    int flags = 0;
+    if (::ioctl(descriptor_, FS_IOC_GETFLAGS, &flags) != 0)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(flags);
+}
+
+bool File::hasExtendedAttributes() const {
+    errno = 0;
+    const ssize_t size = ::flistxattr(descriptor_, nullptr, 0);
+    return size != 0 && !(size < 0 && errno == ENOTSUP);
 }
 
 std::error_code File::setOwner(std::uint32_t owner, std::uint32_t group) {
@@ -200,6 +234,14 @@ std::optional<FileStatus> LinkStatusOf(const std::filesystem::path& path) {
     if (::lstat(path.c_str(), &info) != 0)
         return std::nullopt;
     return StatusFrom(info);
+}
+
+std::error_code ExchangeFiles(const std::filesystem::path& first,
+                              const std::filesystem::path& second) {
+    errno = 0;
+    return ::renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) == 0
+               ? std::error_code{}
+               : LastError();
 }
 
 void SyncFolder(const std::filesystem::path& folder) {
