@@ -8,7 +8,6 @@ namespace {
 
 // More than the files a run works on ahead of the one whose turn it is.
 constexpr std::size_t kMostKeptPerFolder = 16;
-constexpr std::uint32_t kTemporaryFileMode = 0600;
 
 bool SameFile(const FileStatus& status, std::uint64_t device, std::uint64_t inode) {
     return status.device == device && status.inode == inode;
@@ -50,17 +49,16 @@ void RecycledFiles::noteNewFile(const std::filesystem::path& folder, const File&
 
 void RecycledFiles::keep(const std::filesystem::path& path, const FileStatus& replaced) {
     const std::filesystem::path folder = path.parent_path();
-    const Kept candidate{path, replaced.device, replaced.inode};
     std::optional<Look> newFile;
     std::vector<Kept> leftBehind;
     {
         const std::lock_guard<std::mutex> held(lock_);
-        // The run has moved on to this folder; what it kept elsewhere is not needed again.
-        for (auto& [other, state] : folders_) {
-            if (other == folder)
-                continue;
-            leftBehind.insert(leftBehind.end(), state.kept.begin(), state.kept.end());
-            state.kept.clear();
+        // Files are put in place folder by folder: when the run moves on, what it kept in the
+        // folder before is not needed again.
+        if (folder != currentFolder_) {
+            if (const auto before = folders_.find(currentFolder_); before != folders_.end())
+                leftBehind = std::exchange(before->second.kept, {});
+            currentFolder_ = folder;
         }
         const Folder& state = folders_[folder];
         if (state.kept.size() < kMostKeptPerFolder)
@@ -84,7 +82,7 @@ void RecycledFiles::keep(const std::filesystem::path& path, const FileStatus& re
         return;
     }
     const std::lock_guard<std::mutex> held(lock_);
-    folders_[folder].kept.push_back(candidate);
+    folders_[folder].kept.push_back({path, replaced.device, replaced.inode});
 }
 
 std::optional<RecycledFiles::Taken> RecycledFiles::take(const std::filesystem::path& folder) {
@@ -98,14 +96,11 @@ std::optional<RecycledFiles::Taken> RecycledFiles::take(const std::filesystem::p
             kept = std::move(found->second.kept.back());
             found->second.kept.pop_back();
         }
-        // Until now the file was unlocked, and a cleaner of another run may have taken it.
         File file(kept.path, OpenMode::ReadWriteNoFollow);
         std::error_code failure;
         const auto status = file.isOpen() ? file.status(failure) : std::nullopt;
-        const auto named = LinkStatusOf(kept.path);
         if (status && SameFile(*status, kept.device, kept.inode) && status->size == 0 &&
-            status->links == 1 && !file.tryLock() && named &&
-            SameFile(*named, kept.device, kept.inode) && !file.setPermissions(kTemporaryFileMode))
+            status->links == 1)
             return Taken{std::move(kept.path), std::move(file)};
         Remove(kept);
     }

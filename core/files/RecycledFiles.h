@@ -33,8 +33,8 @@ public:
         std::filesystem::path path;
         File file;
     };
-    // An empty file of `folder` under a temporary name, open, locked and readable by its owner
-    // alone; nothing when there is none that can be used.
+    // An empty file of `folder`, open under its temporary name, which create() then locks as it
+    // does a new one; nothing when there is none that can be used.
     std::optional<Taken> take(const std::filesystem::path& folder);
 
     // What a new file made in `folder` looks like, for the replaced files to be compared with.
@@ -68,6 +68,8 @@ private:
 
     std::mutex lock_;
     std::map<std::filesystem::path, Folder> folders_;
+    // The folder whose files were put in place last; the only one with kept files.
+    std::filesystem::path currentFolder_;
 };
 
 } // namespace kovi

@@ -241,15 +241,12 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
     std::filesystem::path folder = destination.parent_path();
     if (folder.empty())
         folder = ".";
-    if (recycled != nullptr) {
-        if (auto taken = recycled->take(folder))
-            return std::make_unique<ReplacementFile>(Key(), destination, std::move(taken->path),
-                                                     std::move(taken->file), std::move(original),
-                                                     recycled);
-    }
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
-        const std::filesystem::path path = folder / NewTemporaryFileName();
-        File file(path, OpenMode::CreateNew, kTemporaryFileMode);
+        auto taken = recycled != nullptr ? recycled->take(folder) : std::nullopt;
+        const std::filesystem::path path =
+            taken ? std::move(taken->path) : folder / NewTemporaryFileName();
+        File file =
+            taken ? std::move(taken->file) : File(path, OpenMode::CreateNew, kTemporaryFileMode);
         if (file.openError() == std::errc::file_exists)
             continue;
         if (!file.isOpen()) {
@@ -263,7 +260,9 @@ std::unique_ptr<ReplacementFile> ReplacementFile::create(const std::filesystem::
         const bool cleanerHoldsIt = file.tryLock() == std::errc::operation_would_block;
         if (cleanerHoldsIt || !StillNamed(file, path))
             continue;
-        if (recycled != nullptr)
+        if (taken)
+            file.setPermissions(kTemporaryFileMode);
+        else if (recycled != nullptr)
             recycled->noteNewFile(folder, file);
         return std::make_unique<ReplacementFile>(Key(), destination, path, std::move(file),
                                                  std::move(original), recycled);

@@ -158,9 +158,10 @@ std::error_code File::emptyIfUnshared() {
     if (::fcntl(descriptor_, F_SETSIG, SIGURG) != 0 ||
         ::fcntl(descriptor_, F_SETLEASE, F_WRLCK) != 0)
         return LastError();
-    const auto emptied = truncate(0);
+    const bool emptied = ::ftruncate(descriptor_, 0) == 0;
+    const std::error_code failure = emptied ? std::error_code{} : LastError();
     ::fcntl(descriptor_, F_SETLEASE, F_UNLCK);
-    return emptied;
+    return failure;
 }
 
 std::error_code File::tryLock() {
