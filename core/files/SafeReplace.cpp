@@ -1,5 +1,6 @@
 #include "core/files/SafeReplace.h"
 
+#include "core/files/DiskFlusher.h"
 #include "core/files/RecycledFiles.h"
 #include "platform/system/File.h"
 
@@ -279,10 +280,19 @@ bool ReplacementFile::write(const void* data, std::size_t size) {
     return false;
 }
 
+void ReplacementFile::flushAhead(DiskFlusher& flusher) {
+    if (flushed_ || flushingAhead_.valid())
+        return;
+    if (File copy = file_.duplicate(); copy.isOpen())
+        flushingAhead_ = flusher.flush(std::move(copy));
+}
+
 bool ReplacementFile::flush(std::string& error) {
     if (flushed_)
         return true;
-    if (const auto failure = file_.sync()) {
+    // A flush that failed is not tried again: a second one may well succeed with the written
+    // pages already dropped, and the new image is then not what was written.
+    if (const auto failure = flushingAhead_.valid() ? flushingAhead_.get() : file_.sync()) {
         error = "writing the new image to disk failed: " + failure.message();
         return false;
     }

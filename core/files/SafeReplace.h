@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 namespace kovi {
 
+class DiskFlusher;
 class RecycledFiles;
 
 // What tells one version of a file from another: which file it is, its size and when its
@@ -73,6 +75,10 @@ public:
 
     const std::filesystem::path& temporaryPath() const { return temporaryPath_; }
 
+    // Begins to flush the new content, all of it written by now, on `flusher`'s threads, which
+    // must outlive this file; flush() and commit() then wait for that flush and take its answer.
+    void flushAhead(DiskFlusher& flusher);
+
     // Flushes the new content to disk; commit() does it too when it was not done before.
     bool flush(std::string& error);
 
@@ -90,6 +96,7 @@ private:
     File file_;
     std::unique_ptr<Original> original_;
     RecycledFiles* recycled_;
+    std::future<std::error_code> flushingAhead_;
     bool flushed_ = false;
     bool committed_ = false;
     bool keepTemporary_ = false; // a copy in place failed part way: the next run finishes it

@@ -1,5 +1,6 @@
 #include "core/run/BatchRun.h"
 
+#include "core/files/DiskFlusher.h"
 #include "core/files/FileRoutines.h"
 #include "core/files/RecycledFiles.h"
 #include "core/files/SafeReplace.h"
@@ -55,6 +56,11 @@ JpegFactors CurrentFactors(const BatchOptions& options) {
 // a run of small pictures; a twentieth with twelve). What waits is a small file beside its
 // original, which a stop removes.
 constexpr int FilesAheadPerWorker = 12;
+
+// New images are flushed as soon as they are written, several at once: the disk here took a
+// third of a millisecond for one flush and a ninth each with four side by side, and flushed one
+// after another at their turns they held up the run of small pictures.
+constexpr int FlushThreads = 4;
 
 int WorkerCount(const BatchOptions& options, std::size_t files) {
     int workers = options.workers;
@@ -223,13 +229,16 @@ RunResult ProcessImages(const BatchOptions& options, std::atomic<bool>& abortReq
     std::vector<ImagingControl> controls(static_cast<std::size_t>(workers));
     ImagingControl ownControl;
     MemoryGate gate(MemoryBudget);
-    // Declared before the workers, so that it outlasts every file they worked on.
+    // Declared before the workers, so that they outlast every file the workers worked on.
     RecycledFiles recycled;
+    DiskFlusher flusher(FlushThreads);
     std::atomic<Clock::rep> lastPreview{
         (Clock::now() - PreviewInterval).time_since_epoch().count()};
     const auto work = [&](std::size_t index, int worker) {
         ImagingControl& control = controls[static_cast<std::size_t>(worker)];
         Prepared prepared = PrepareFile(targets[index], options, lists, control, gate, recycled);
+        if (prepared.replacement)
+            prepared.replacement->flushAhead(flusher);
         // The first file is always shown, so a run shows something from its start.
         if (callbacks.preview && !control.LoadPath().empty() &&
             (TakePreviewTurn(lastPreview) || index == 0))

@@ -55,6 +55,9 @@ public:
                         std::error_code& error) const;
     // To the disk.
     std::error_code sync();
+    // A descriptor of its own for the same open file, so that another thread may use it while
+    // this one goes on or is closed; not open, with the reason in openError(), when none is left.
+    File duplicate() const;
     // Cuts or extends the file to `length`, and goes on writing there.
     std::error_code truncate(std::int64_t length);
     // Takes the disk space for `length` bytes without changing the size; a file system that

@@ -9,9 +9,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libexif/exif-data.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "core/files/DiskFlusher.h"
 #include "core/files/RecycledFiles.h"
 #include "core/files/SafeReplace.h"
 #include "core/imaging/ImagingControl.h"
@@ -688,6 +690,31 @@ TEST_P(RecycleTest, AReplacedFileHoldsTheNextNewImageOnlyWhenNothingReachesIt) {
 INSTANTIATE_TEST_SUITE_P(Cases, RecycleTest,
                          ::testing::Values(Meanwhile::Nothing, Meanwhile::HeldOpen,
                                            Meanwhile::GivenAnAttribute));
+
+// Every flush asked for is answered with the disk's own answer, those still queued when the
+// flusher goes too, and the flusher keeps no descriptor open: a replaced file is emptied for the
+// next new image only while no one else has it open.
+TEST(DiskFlusherTest, AnswersEveryFlushAfterLettingGoOfTheFile) {
+    testing::TempFolder folder;
+    ASSERT_EQ(::mkfifo((folder / "pipe").c_str(), 0600), 0);
+    std::vector<File> files;
+    std::vector<std::future<std::error_code>> answers;
+    {
+        DiskFlusher flusher(2);
+        for (int index = 0; index < 40; ++index) {
+            File file(folder / std::to_string(index), OpenMode::CreateNew);
+            ASSERT_FALSE(file.writeAll("new", 3));
+            answers.push_back(flusher.flush(file.duplicate()));
+            files.push_back(std::move(file));
+        }
+        answers.push_back(flusher.flush(File(folder / "pipe", OpenMode::ReadNoFollow)));
+    }
+    for (std::size_t index = 0; index < files.size(); ++index) {
+        EXPECT_FALSE(answers[index].get()) << index;
+        EXPECT_FALSE(files[index].emptyIfUnshared()) << index;
+    }
+    EXPECT_EQ(answers.back().get(), std::errc::invalid_argument);
+}
 
 class ModeTest : public ::testing::TestWithParam<mode_t> {};
 

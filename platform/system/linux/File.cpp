@@ -134,6 +134,15 @@ std::error_code File::sync() {
     return ::fsync(descriptor_) == 0 ? std::error_code{} : LastError();
 }
 
+File File::duplicate() const {
+    File copy;
+    errno = 0;
+    copy.descriptor_ = ::fcntl(descriptor_, F_DUPFD_CLOEXEC, 0);
+    if (copy.descriptor_ < 0)
+        copy.openError_ = LastError();
+    return copy;
+}
+
 std::error_code File::truncate(std::int64_t length) {
     errno = 0;
     if (::ftruncate(descriptor_, static_cast<off_t>(length)) != 0 ||
