@@ -7,6 +7,7 @@
 
 #include "core/imaging/base/VipsRuntime.h"
 #include "core/imaging/foreign/BmpDecoder.h"
+#include "core/imaging/foreign/JpegDecoder.h"
 #include "core/imaging/foreign/PngDecoder.h"
 #include "core/imaging/resample/LanczosReduce.h"
 
@@ -19,6 +20,9 @@ constexpr int kJpegLargestShrink = 8;
 // Up to this size a picture is reduced by the program's own copy of libvips' arithmetic; above
 // it libvips' vector code, built once for the picture, is quicker.
 constexpr std::int64_t kOwnReducePixels = 1024 * 1024;
+// Up to this size a JPEG is decoded whole by the program: libvips' loader builds a pipeline of a
+// dozen objects and a line cache for it, which cost a thumbnail more than its decoding.
+constexpr std::int64_t kWholeJpegPixels = 1024 * 1024;
 
 int CeilDiv(int value, int divisor) {
     return (value + divisor - 1) / divisor;
@@ -186,8 +190,36 @@ std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
                   true, true};
 }
 
+std::optional<Opened> OpenWholeJpeg(const ImageHeader& header, int width, int height) {
+    if (header.format != ImageFormat::Jpeg || !header.jpeg ||
+        std::int64_t{header.width} * header.height > kWholeJpegPixels)
+        return std::nullopt;
+    // libvips' own loader, with the options it would be opened with, tells everything else of
+    // the file: its colour interpretation, resolution, profile and EXIF. It decodes nothing.
+    int shrink = JpegShrinkOnLoad(header.width, header.height, width, height);
+    VImage described = OpenReduced(header, width, height, false, true);
+    if (described.width() < std::min(width, header.width) ||
+        described.height() < std::min(height, header.height)) {
+        shrink = 1;
+        described = OpenReduced(header, width, height, false, false);
+    }
+    const auto file = ReadWholeFile(header.path);
+    if (!file)
+        return std::nullopt;
+    auto decoded = DecodePlainJpeg(*file, shrink, kWholeJpegPixels);
+    if (!decoded || decoded->width != described.width() || decoded->height != described.height() ||
+        decoded->bands != described.bands())
+        return std::nullopt;
+    VImage image = WrapPixels(std::move(*decoded), described.interpretation(), described.xres(),
+                              described.yres());
+    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
+    return Opened{image, true, true};
+}
+
 Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
     if (!allPages) {
+        if (auto whole = OpenWholeJpeg(header, width, height))
+            return std::move(*whole);
         if (auto whole = OpenWholePng(header, width, height))
             return std::move(*whole);
         if (auto whole = OpenWholeBmp(header))
