@@ -23,6 +23,9 @@ constexpr std::int64_t kOwnReducePixels = 1024 * 1024;
 // Up to this size a JPEG is decoded whole by the program: libvips' loader builds a pipeline of a
 // dozen objects and a line cache for it, which cost a thumbnail more than its decoding.
 constexpr std::int64_t kWholeJpegPixels = 1024 * 1024;
+// The file is read whole for it; such a picture's file is a few megabytes at most, and a larger
+// one (metadata or anything after the picture) is left to the loader, which streams it.
+constexpr std::int64_t kWholeJpegFileBytes = 16 * 1024 * 1024;
 
 int CeilDiv(int value, int divisor) {
     return (value + divisor - 1) / divisor;
@@ -192,7 +195,8 @@ std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
 
 std::optional<Opened> OpenWholeJpeg(const ImageHeader& header, int width, int height) {
     if (header.format != ImageFormat::Jpeg || !header.jpeg ||
-        std::int64_t{header.width} * header.height > kWholeJpegPixels)
+        std::int64_t{header.width} * header.height > kWholeJpegPixels ||
+        header.fileBytes > kWholeJpegFileBytes)
         return std::nullopt;
     // libvips' own loader, with the options it would be opened with, tells everything else of
     // the file: its colour interpretation, resolution, profile and EXIF. It decodes nothing.
