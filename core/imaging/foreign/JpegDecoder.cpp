@@ -1,22 +1,9 @@
 #include "core/imaging/foreign/JpegDecoder.h"
 
-#include <csetjmp>
-#include <cstdio>
-
-#include <jpeglib.h>
+#include "core/imaging/foreign/JpegErrors.h"
 
 namespace kovi {
 namespace {
-
-struct ErrorHandler {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-};
-
-// libjpeg reports a fatal error here and must not return: jump back to the armed setjmp.
-[[noreturn]] void ExitWithError(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<ErrorHandler*>(info->err)->jump, 1);
-}
 
 // Only counted: one warning is enough to leave the file to libvips.
 void CountWarning(j_common_ptr info, int level) {
@@ -27,13 +14,9 @@ void CountWarning(j_common_ptr info, int level) {
 // Owns libjpeg's decompressor; destroying it also frees whatever a failed step left behind.
 struct Decompressor {
     jpeg_decompress_struct info{};
-    ErrorHandler errors{};
+    JpegErrors errors{};
 
-    Decompressor() {
-        info.err = jpeg_std_error(&errors.manager);
-        errors.manager.error_exit = ExitWithError;
-        errors.manager.emit_message = CountWarning;
-    }
+    Decompressor() { info.err = JumpingJpegErrors(errors, CountWarning); }
     ~Decompressor() { jpeg_destroy_decompress(&info); }
     Decompressor(const Decompressor&) = delete;
     Decompressor& operator=(const Decompressor&) = delete;

@@ -3,15 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <csetjmp>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include <jpeglib.h>
+#include "core/imaging/foreign/JpegErrors.h" // jerror.h builds on the jpeglib.h it includes
 
-#include <jerror.h> // after jpeglib.h, which it builds on
+#include <jerror.h>
 
 #include "core/imaging/foreign/ExifDimensions.h"
 #include "core/imaging/foreign/JpegQuality.h"
@@ -31,24 +30,11 @@ constexpr double kMillimetresPerCentimetre = 10.0;
 constexpr int kDensityDotsPerInch = 1;
 constexpr int kDensityDotsPerCentimetre = 2;
 
-struct ErrorHandler {
-    jpeg_error_mgr manager;
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
-
 struct Destination {
     jpeg_destination_mgr manager;
     ByteSink* sink;
     std::array<JOCTET, kOutputBufferBytes> buffer;
 };
-
-// libjpeg reports a fatal error here and must not return: jump back to the armed setjmp.
-[[noreturn]] void ExitWithError(j_common_ptr info) {
-    auto* handler = reinterpret_cast<ErrorHandler*>(info->err);
-    info->err->format_message(info, handler->message);
-    std::longjmp(handler->jump, 1);
-}
 
 void IgnoreMessage(j_common_ptr, int) {}
 
@@ -76,13 +62,11 @@ void FlushLastBuffer(j_compress_ptr info) {
 // Owns libjpeg's compressor; destroying it also frees whatever a failed step left behind.
 struct Compressor {
     jpeg_compress_struct info{};
-    ErrorHandler errors{};
+    JpegErrors errors{};
     Destination destination{};
 
     explicit Compressor(ByteSink& sink) {
-        info.err = jpeg_std_error(&errors.manager);
-        errors.manager.error_exit = ExitWithError;
-        errors.manager.emit_message = IgnoreMessage;
+        info.err = JumpingJpegErrors(errors, IgnoreMessage);
         destination.sink = &sink;
         destination.manager.init_destination = StartBuffer;
         destination.manager.empty_output_buffer = FlushFullBuffer;

@@ -153,6 +153,15 @@ VImage WrapPixels(DecodedPicture decoded, VipsInterpretation interpretation, dou
     return image;
 }
 
+// Decoded pixels that take everything else from `described`, what libvips' own loader tells of
+// the same file: its colour interpretation, resolution, profile, texts and EXIF.
+VImage DescribedPixels(DecodedPicture decoded, const VImage& described) {
+    VImage image = WrapPixels(std::move(decoded), described.interpretation(), described.xres(),
+                              described.yres());
+    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
+    return image;
+}
+
 std::optional<Opened> OpenWholePng(const ImageHeader& header, int width, int height) {
     if (!DecodesPngWhole(header))
         return std::nullopt;
@@ -164,17 +173,12 @@ std::optional<Opened> OpenWholePng(const ImageHeader& header, int width, int hei
     // take more than a little, the file is read again row by row.
     if (!decoded || (!decoded->opaque && !ShrinksToAQuarter(*decoded, width, height)))
         return std::nullopt;
-    // libvips' own loader tells everything else of the file: its colour interpretation,
-    // resolution, profile, texts and EXIF.
-    VImage described = OpenReduced(header, header.width, header.height, false, false);
+    const VImage described = OpenReduced(header, header.width, header.height, false, false);
     if (described.width() != decoded->width || described.height() != decoded->height ||
         described.bands() != decoded->bands)
         return std::nullopt;
     const bool opaque = decoded->opaque;
-    VImage image = WrapPixels(std::move(*decoded), described.interpretation(), described.xres(),
-                              described.yres());
-    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
-    return Opened{image, opaque, true};
+    return Opened{DescribedPixels(std::move(*decoded), described), opaque, true};
 }
 
 std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
@@ -193,47 +197,44 @@ std::optional<Opened> OpenWholeBmp(const ImageHeader& header) {
                   true, true};
 }
 
-std::optional<Opened> OpenWholeJpeg(const ImageHeader& header, int width, int height) {
+// A small JPEG that libvips' loader opened, decoding nothing yet, as `opened` at 1/`shrink`,
+// decoded whole instead.
+std::optional<VImage> DecodeWholeJpeg(const ImageHeader& header, const VImage& opened, int shrink) {
     if (header.format != ImageFormat::Jpeg || !header.jpeg ||
         std::int64_t{header.width} * header.height > kWholeJpegPixels ||
         header.fileBytes > kWholeJpegFileBytes)
         return std::nullopt;
-    // libvips' own loader, with the options it would be opened with, tells everything else of
-    // the file: its colour interpretation, resolution, profile and EXIF. It decodes nothing.
-    int shrink = JpegShrinkOnLoad(header.width, header.height, width, height);
-    VImage described = OpenReduced(header, width, height, false, true);
-    if (described.width() < std::min(width, header.width) ||
-        described.height() < std::min(height, header.height)) {
-        shrink = 1;
-        described = OpenReduced(header, width, height, false, false);
-    }
     const auto file = ReadWholeFile(header.path);
     if (!file)
         return std::nullopt;
     auto decoded = DecodePlainJpeg(*file, shrink, kWholeJpegPixels);
-    if (!decoded || decoded->width != described.width() || decoded->height != described.height() ||
-        decoded->bands != described.bands())
+    if (!decoded || decoded->width != opened.width() || decoded->height != opened.height() ||
+        decoded->bands != opened.bands())
         return std::nullopt;
-    VImage image = WrapPixels(std::move(*decoded), described.interpretation(), described.xres(),
-                              described.yres());
-    vips_image_map(described.get_image(), CopyMissingField, image.get_image());
-    return Opened{image, true, true};
+    return DescribedPixels(std::move(*decoded), opened);
 }
 
 Opened OpenCovering(const ImageHeader& header, int width, int height, bool allPages) {
     if (!allPages) {
-        if (auto whole = OpenWholeJpeg(header, width, height))
-            return std::move(*whole);
         if (auto whole = OpenWholePng(header, width, height))
             return std::move(*whole);
         if (auto whole = OpenWholeBmp(header))
             return std::move(*whole);
     }
     VImage image = OpenReduced(header, width, height, allPages, true);
+    bool reduced = true;
     // Decoders round their reduced sizes their own way; never resample up from below.
     if (image.width() < std::min(width, header.width) ||
-        PageHeight(image) < std::min(height, header.height))
+        PageHeight(image) < std::min(height, header.height)) {
         image = OpenReduced(header, width, height, allPages, false);
+        reduced = false;
+    }
+    if (!allPages) {
+        const int shrink =
+            reduced ? JpegShrinkOnLoad(header.width, header.height, width, height) : 1;
+        if (auto whole = DecodeWholeJpeg(header, image, shrink))
+            return {*whole, true, true};
+    }
     return {image};
 }
 
